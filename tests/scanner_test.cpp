@@ -1,0 +1,194 @@
+#include "listing/scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "test_support.h"
+
+namespace vandorak {
+namespace {
+
+using testing::file_with;
+using testing::rest_of;
+
+TEST(LineWindow, ShiftsLinesAndKeepsThemAcrossEndOfInputAndRewind) {
+  LineWindow window;
+  std::FILE* listing = file_with("a\nb\nc\nd\n");
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(next_line(window, listing));
+  EXPECT_STREQ(window.two_back, "b\n");
+  EXPECT_STREQ(window.one_back, "c\n");
+  EXPECT_STREQ(window.current, "d\n");
+
+  // End of input: the shift still happens and current keeps its text.
+  EXPECT_FALSE(next_line(window, listing));
+  EXPECT_STREQ(window.two_back, "c\n");
+  EXPECT_STREQ(window.one_back, "d\n");
+  EXPECT_STREQ(window.current, "d\n");
+
+  // A rewind does not clear the window: the first line of the next pass
+  // arrives with the previous pass's last lines behind it.
+  std::rewind(listing);
+  ASSERT_TRUE(next_line(window, listing));
+  EXPECT_STREQ(window.two_back, "d\n");
+  EXPECT_STREQ(window.one_back, "d\n");
+  EXPECT_STREQ(window.current, "a\n");
+
+  // Skipped lines go to scratch and leave the window as it was.
+  skip_lines(window, listing, 2);
+  EXPECT_STREQ(window.scratch, "c\n");
+  EXPECT_STREQ(window.current, "a\n");
+  ASSERT_TRUE(next_line(window, listing));
+  EXPECT_STREQ(window.current, "d\n");
+  std::fclose(listing);
+}
+
+TEST(ReadLine, LongLineArrivesInPiecesOf199) {
+  const std::string marker = kAccelerationTitle;
+  // The marker straddles the 199-character boundary, so neither piece holds it.
+  const std::string line = std::string(190, 'x') + marker + std::string(250 - 190 - marker.size(), 'y');
+  ASSERT_EQ(line.size(), 250u);
+  std::FILE* listing = file_with(line + "\nnext\n");
+  char buffer[kLineSize];
+
+  ASSERT_TRUE(read_line(buffer, listing));
+  EXPECT_EQ(std::strlen(buffer), 199u);
+  EXPECT_FALSE(line_contains(buffer, kAccelerationTitle));
+  ASSERT_TRUE(read_line(buffer, listing));
+  EXPECT_EQ(std::string(buffer), line.substr(199) + "\n");
+  EXPECT_FALSE(line_contains(buffer, kAccelerationTitle));
+  ASSERT_TRUE(read_line(buffer, listing));
+  EXPECT_STREQ(buffer, "next\n");
+
+  // End of input leaves the buffer as it was.
+  EXPECT_FALSE(read_line(buffer, listing));
+  EXPECT_STREQ(buffer, "next\n");
+  std::fclose(listing);
+}
+
+TEST(SplitHeaderTokens, FillsOnlyAsManyHoldersAsTheLineHasTokens) {
+  TokenHolders tokens;
+  EXPECT_EQ(split_header_tokens(tokens, "  a b c d e f g h i\n", kTokenCount), 8);
+  EXPECT_STREQ(tokens.token(1), "a");
+  EXPECT_STREQ(tokens.token(8), "h");
+
+  // Fewer tokens: the later holders keep the earlier split's text. Carriage
+  // returns and tabs separate tokens like blanks.
+  EXPECT_EQ(split_header_tokens(tokens, "one\ttwo three\r\n", kTokenCount), 3);
+  EXPECT_STREQ(tokens.token(3), "three");
+  EXPECT_STREQ(tokens.token(4), "d");
+  EXPECT_STREQ(tokens.token(8), "h");
+
+  // A split of seven never touches holder 8.
+  EXPECT_EQ(split_header_tokens(tokens, "1 2 3 4 5 6 7 8\n", 7), 7);
+  EXPECT_STREQ(tokens.token(7), "7");
+  EXPECT_STREQ(tokens.token(8), "h");
+
+  // A token too long for its holder is one token, cut to 19 characters.
+  EXPECT_EQ(split_header_tokens(tokens, "abcdefghijklmnopqrstuvwxyz next\n", 2), 2);
+  EXPECT_STREQ(tokens.token(1), "abcdefghijklmnopqrs");
+  EXPECT_STREQ(tokens.token(2), "next");
+
+  EXPECT_EQ(split_header_tokens(tokens, "   \r\n", kTokenCount), 0);
+  EXPECT_STREQ(tokens.token(1), "abcdefghijklmnopqrs");
+}
+
+TEST(ReadBlockFrequency, TakesTheSeventhTokenOfTheLineTwoBack) {
+  struct Case {
+    const char* two_back;
+    float expected;
+  };
+  const Case cases[] = {
+      {"  SEMFREQ RUN SUBCASE 1 FREQUENCY = 1.000000E+01\n", 10.0f},
+      {"  SEMFREQ RUN SUBCASE 1 FREQUENCY = 1.000000E+01\r\n", 10.0f},
+      {"  a b c d e f 1.000000E-03 tail\n", static_cast<float>(1.0e-3)},
+      {"  a b c d e f -2.5e+2\n", -250.0f},
+      {"  a b c d e f abcdef\n", 0.0f},
+      {"  a b c d e f 12.5Hz\n", 12.5f},
+      {"  a b c d e f 1.5E\n", 1.5f},
+      // Fewer than seven tokens: holder 7 keeps the last split's token.
+      {"  only three tokens\n", 1.5f},
+  };
+  LineWindow window;
+  TokenHolders tokens;
+  for (const Case& c : cases) {
+    std::strcpy(window.two_back, c.two_back);
+    EXPECT_EQ(read_block_frequency(window, tokens), c.expected) << c.two_back;
+  }
+
+  // An empty holder 7 converts to 0.
+  TokenHolders fresh;
+  std::strcpy(window.two_back, "a b\n");
+  EXPECT_EQ(read_block_frequency(window, fresh), 0.0f);
+}
+
+TEST(ReadBlockFrequency, RoundsTheDoubleConversionToSinglePrecision) {
+  LineWindow window;
+  TokenHolders tokens;
+  std::strcpy(window.two_back, "a b c d e f 1.2345678901234E+01\n");
+  const float frequency = read_block_frequency(window, tokens);
+  EXPECT_EQ(frequency, static_cast<float>(12.345678901234));
+  EXPECT_NE(static_cast<double>(frequency), 12.345678901234);
+}
+
+TEST(ReadNodeRecord, ReadsAPairLaidOverAnyNumberOfLines) {
+  const char* layouts[] = {
+      "  101 1 7.72E+02 2.0 3.0 0.4 0.5 0.6\n    10.0 20.0 30.0 40.0 50.0 60.0\nTEXT\n",
+      "  101 1 7.72E+02 2.0\n 3.0 0.4 0.5 0.6\n    10.0 20.0 30.0\n 40.0 50.0 60.0\nTEXT\n",
+      "  101\n1\n7.72E+02\n\n2.0\n3.0\n0.4\n0.5\n0.6\n10.0\n20.0\n30.0\n40.0\n50.0\n60.0\nTEXT\n",
+      "  101 1 7.72E+02 2.0 3.0 0.4 0.5 0.6\r\n    10.0 20.0 30.0 40.0 50.0 60.0\r\nTEXT\r\n",
+  };
+  for (const char* layout : layouts) {
+    NodeRecord record;
+    std::FILE* listing = file_with(layout);
+    EXPECT_EQ(read_node_record(record, listing), 8) << layout;
+    EXPECT_EQ(record.node_id, 101);
+    EXPECT_EQ(record.type_code, 1);
+    EXPECT_EQ(record.translation, (std::array<double, 3>{772.0, 2.0, 3.0}));
+    EXPECT_EQ(record.rotation, (std::array<double, 3>{0.4, 0.5, 0.6}));
+    EXPECT_EQ(record.phase, (std::array<double, 6>{10, 20, 30, 40, 50, 60}));
+    // The next pair is read from the text after this one.
+    EXPECT_EQ(read_node_record(record, listing), 0) << layout;
+    std::fclose(listing);
+  }
+}
+
+TEST(ReadNodeRecord, PartialConversionKeepsEarlierValuesAndStopsAtTheText) {
+  struct Case {
+    const char* text;
+    int converted;
+    double t2;        // expected T2 after the read
+    double r3;        // expected R3 after the read
+    int first_phase;  // expected P1 after the read
+    const char* rest;
+  };
+  const Case cases[] = {
+      // The id converts, T2 does not: T2 and everything after keep their
+      // old values, and the phase part also stops at the same text.
+      {"7 1 1.0 abc 3.0 0.4 0.5 0.6\n", 3, 2.0, 6.0, 10, "abc 3.0 0.4 0.5 0.6\n"},
+      // No id: nothing converts.
+      {"PAGE 12\n", 0, 2.0, 6.0, 10, "PAGE 12\n"},
+      // The first part converts fully but the phases hit text.
+      {"7 1 1.0 9.0 3.0 0.4 0.5 0.6\n  11.0 x\n", 8, 9.0, 0.6, 11, "x\n"},
+      // End of input before the id.
+      {"   \n", EOF, 2.0, 6.0, 10, ""},
+  };
+  for (const Case& c : cases) {
+    NodeRecord record;
+    std::FILE* previous = file_with("5 2 1.0 2.0 3.0 4.0 5.0 6.0 10 20 30 40 50 60\n");
+    ASSERT_EQ(read_node_record(record, previous), 8);
+    std::fclose(previous);
+
+    std::FILE* listing = file_with(c.text);
+    EXPECT_EQ(read_node_record(record, listing), c.converted) << c.text;
+    EXPECT_EQ(record.translation[1], c.t2) << c.text;
+    EXPECT_EQ(record.phase[0], c.first_phase) << c.text;
+    EXPECT_EQ(record.rotation[2], c.r3) << c.text;
+    EXPECT_EQ(rest_of(listing), c.rest) << c.text;
+    std::fclose(listing);
+  }
+}
+
+}  // namespace
+}  // namespace vandorak

@@ -1,0 +1,31 @@
+// Small helpers for tests that feed the passes an in-memory listing.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace vandorak::testing {
+
+// A temporary file holding text, positioned at its start.
+inline std::FILE* file_with(const std::string& text) {
+  std::FILE* file = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::rewind(file);
+  return file;
+}
+
+// Everything from the file's current position to its end.
+inline std::string rest_of(std::FILE* file) {
+  std::string text;
+  for (int c = std::getc(file); c != EOF; c = std::getc(file)) text.push_back(static_cast<char>(c));
+  return text;
+}
+
+// Everything written to the file, from its start.
+inline std::string contents_of(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  return rest_of(file);
+}
+
+}  // namespace vandorak::testing
