@@ -1,0 +1,9 @@
+#include <cstdio>
+
+#include "driver/console.h"
+#include "driver/dialogue.h"
+
+int main() {
+  const vandorak::Console console{stdout, vandorak::wait_for_key};
+  return vandorak::run_dialogue(stdin, console);
+}
