@@ -24,6 +24,7 @@ struct Fixture {
 
   explicit Fixture(const std::string& listing) {
     state.units[kListingUnit].stream = file_with(listing);
+    state.listing.attach(state.units[kListingUnit].stream);
   }
   ~Fixture() { std::fclose(console_file); }
   std::string console_text() { return contents_of(console_file); }
@@ -49,7 +50,7 @@ TEST(NaturalFrequencies, PrintsEachRowOfTheFirstTableAndStopsAfterMax) {
             "3    400.00 \n");
   // The next pass reads on from the line after "MAX"; the second table is never read.
   char line[kLineSize];
-  ASSERT_TRUE(read_line(line, f.state.units.listing()));
+  ASSERT_TRUE(read_line(line, f.state.listing));
   EXPECT_STREQ(line, "AFTER TABLE\n");
 }
 
@@ -141,7 +142,7 @@ TEST_F(DiscoveryTest, ListsTheFirstBlocksNodesInOrder) {
             "\n\n 3 nodes detected \n\n");
   // The listing is rewound for the passes that follow.
   char line[kLineSize];
-  ASSERT_TRUE(read_line(line, f.state.units.listing()));
+  ASSERT_TRUE(read_line(line, f.state.listing));
   EXPECT_STREQ(line, "JOB\n");
   // The header two lines above the title went through the token holders.
   EXPECT_STREQ(f.state.tokens.token(7), "1.000000E+01");
@@ -154,7 +155,7 @@ TEST_F(DiscoveryTest, ReportsAMissingBlockAnEmptyBlockAndAnUncreatableFile) {
     EXPECT_EQ(discover_nodes(f.state, f.console), DiscoveryResult::no_block);
     EXPECT_TRUE(f.state.nodes.empty());
     EXPECT_EQ(node_file_text(), "");
-    EXPECT_EQ(rest_of(f.state.units.listing()), "");  // left at its end, not rewound
+    EXPECT_EQ(rest_of(f.state.listing), "");  // left at its end, not rewound
   }
   {
     Fixture f(kBlockHead + "PAGE 2\n  101 1 1 1 1 1 1 1\n");

@@ -12,10 +12,11 @@ namespace {
 
 using testing::file_with;
 using testing::rest_of;
+using testing::TextListing;
 
 TEST(LineWindow, ShiftsLinesAndKeepsThemAcrossEndOfInputAndRewind) {
   LineWindow window;
-  std::FILE* listing = file_with("a\nb\nc\nd\n");
+  TextListing listing("a\nb\nc\nd\n");
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(next_line(window, listing));
   EXPECT_STREQ(window.two_back, "b\n");
   EXPECT_STREQ(window.one_back, "c\n");
@@ -29,7 +30,7 @@ TEST(LineWindow, ShiftsLinesAndKeepsThemAcrossEndOfInputAndRewind) {
 
   // A rewind does not clear the window: the first line of the next pass
   // arrives with the previous pass's last lines behind it.
-  std::rewind(listing);
+  listing.rewind();
   ASSERT_TRUE(next_line(window, listing));
   EXPECT_STREQ(window.two_back, "d\n");
   EXPECT_STREQ(window.one_back, "d\n");
@@ -41,7 +42,6 @@ TEST(LineWindow, ShiftsLinesAndKeepsThemAcrossEndOfInputAndRewind) {
   EXPECT_STREQ(window.current, "a\n");
   ASSERT_TRUE(next_line(window, listing));
   EXPECT_STREQ(window.current, "d\n");
-  std::fclose(listing);
 }
 
 TEST(ReadLine, LongLineArrivesInPiecesOf199) {
@@ -49,7 +49,7 @@ TEST(ReadLine, LongLineArrivesInPiecesOf199) {
   // The marker straddles the 199-character boundary, so neither piece holds it.
   const std::string line = std::string(190, 'x') + marker + std::string(250 - 190 - marker.size(), 'y');
   ASSERT_EQ(line.size(), 250u);
-  std::FILE* listing = file_with(line + "\nnext\n");
+  TextListing listing(line + "\nnext\n");
   char buffer[kLineSize];
 
   ASSERT_TRUE(read_line(buffer, listing));
@@ -64,7 +64,6 @@ TEST(ReadLine, LongLineArrivesInPiecesOf199) {
   // End of input leaves the buffer as it was.
   EXPECT_FALSE(read_line(buffer, listing));
   EXPECT_STREQ(buffer, "next\n");
-  std::fclose(listing);
 }
 
 TEST(SplitHeaderTokens, FillsOnlyAsManyHoldersAsTheLineHasTokens) {
@@ -141,7 +140,7 @@ TEST(ReadNodeRecord, ReadsAPairLaidOverAnyNumberOfLines) {
   };
   for (const char* layout : layouts) {
     NodeRecord record;
-    std::FILE* listing = file_with(layout);
+    TextListing listing(layout);
     EXPECT_EQ(read_node_record(record, listing), 8) << layout;
     EXPECT_EQ(record.node_id, 101);
     EXPECT_EQ(record.type_code, 1);
@@ -150,7 +149,6 @@ TEST(ReadNodeRecord, ReadsAPairLaidOverAnyNumberOfLines) {
     EXPECT_EQ(record.phase, (std::array<double, 6>{10, 20, 30, 40, 50, 60}));
     // The next pair is read from the text after this one.
     EXPECT_EQ(read_node_record(record, listing), 0) << layout;
-    std::fclose(listing);
   }
 }
 
@@ -176,17 +174,120 @@ TEST(ReadNodeRecord, PartialConversionKeepsEarlierValuesAndStopsAtTheText) {
   };
   for (const Case& c : cases) {
     NodeRecord record;
-    std::FILE* previous = file_with("5 2 1.0 2.0 3.0 4.0 5.0 6.0 10 20 30 40 50 60\n");
+    TextListing previous("5 2 1.0 2.0 3.0 4.0 5.0 6.0 10 20 30 40 50 60\n");
     ASSERT_EQ(read_node_record(record, previous), 8);
-    std::fclose(previous);
 
-    std::FILE* listing = file_with(c.text);
+    TextListing listing(c.text);
     EXPECT_EQ(read_node_record(record, listing), c.converted) << c.text;
     EXPECT_EQ(record.translation[1], c.t2) << c.text;
     EXPECT_EQ(record.phase[0], c.first_phase) << c.text;
     EXPECT_EQ(record.rotation[2], c.r3) << c.text;
     EXPECT_EQ(rest_of(listing), c.rest) << c.text;
-    std::fclose(listing);
+  }
+}
+
+// The record reader must consume and convert exactly what the C library's
+// fscanf does with the same two patterns; fscanf is the reference here.
+struct Reference {
+  int converted;
+  NodeRecord record;
+  std::string rest;
+};
+
+Reference read_with_fscanf(const std::string& text) {
+  Reference ref{0, {}, {}};
+  std::FILE* file = file_with(text);
+  NodeRecord& r = ref.record;
+  ref.converted = std::fscanf(file, "%d %d %lf %lf %lf %lf %lf %lf", &r.node_id, &r.type_code,
+                              &r.translation[0], &r.translation[1], &r.translation[2], &r.rotation[0],
+                              &r.rotation[1], &r.rotation[2]);
+  std::fscanf(file, "      %lf %lf %lf %lf %lf %lf", &r.phase[0], &r.phase[1], &r.phase[2], &r.phase[3],
+              &r.phase[4], &r.phase[5]);
+  ref.rest = rest_of(file);
+  std::fclose(file);
+  return ref;
+}
+
+std::string bits(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%a", value);
+  return text;
+}
+
+void expect_same_as_fscanf(const std::string& text) {
+  const Reference ref = read_with_fscanf(text);
+  NodeRecord record;
+  {
+    TextListing listing(text);
+    EXPECT_EQ(read_node_record(record, listing), ref.converted) << '[' << text << ']';
+    EXPECT_EQ(rest_of(listing), ref.rest) << '[' << text << ']';
+  }
+  EXPECT_EQ(record.node_id, ref.record.node_id) << '[' << text << ']';
+  EXPECT_EQ(record.type_code, ref.record.type_code) << '[' << text << ']';
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(bits(record.translation[i]), bits(ref.record.translation[i])) << '[' << text << ']';
+    EXPECT_EQ(bits(record.rotation[i]), bits(ref.record.rotation[i])) << '[' << text << ']';
+  }
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(bits(record.phase[i]), bits(ref.record.phase[i])) << '[' << text << ']';
+  }
+
+  // Reading for another node consumes the same text and counts the same.
+  const std::int32_t other = ref.record.node_id ^ 1;
+  NodeRecord skipped;
+  TextListing listing(text);
+  EXPECT_EQ(read_node_record(skipped, listing, &other), ref.converted) << '[' << text << ']';
+  EXPECT_EQ(rest_of(listing), ref.rest) << '[' << text << ']';
+}
+
+TEST(ReadNodeRecord, ConsumesAndConvertsExactlyAsTheCLibrary) {
+  const std::string full = "101 1 1 2 3 4 5 6  ";
+  const char* fields[] = {
+      "7.72E+02", "-1.5e-3", "+.5", "5.", ".5e1", "1.5E", "1.5E+", "1e+ 5", "1E-", "12e", "1.2.3", "1e5.5",
+      "inf", "-Inf", "INFINITY", "infinity!", "infx", "infi\n5", "infinx", "nan", "+NaN", "nan(1)", "na 5",
+      "nax", "0x1.8p3", "0X1P3x", "0x", "0x.", "0x.p1", "0xg", "-0x", "0xp3", "0x1e3", "0x1p", "+", "-", "+-1",
+      "+ 1", ".", "-.e", ".e1", "e5", "1,5", "00012", "1e400", "1e-400", "4.9e-324", "1e-320",
+      "123456789012345678901234567890.5", "0.000000000000000000000000000000000001", "abc", "***", "-",
+      "1.000000000000000055511151231257827021181583404541015625",  // exact halfway cases
+  };
+  for (const char* field : fields) {
+    // The odd text stands in each of the magnitude positions and in the phases.
+    for (std::size_t position = 2; position < 14; ++position) {
+      std::string text;
+      const char* values[] = {"101", "1", "1", "2", "3", "4", "5", "6", "10", "20", "30", "40", "50", "60"};
+      for (std::size_t i = 0; i < 14; ++i) text += std::string(i == position ? field : values[i]) + " ";
+      expect_same_as_fscanf(text + "\nNEXT\n");
+      expect_same_as_fscanf(text.substr(0, text.size() - 1));  // ends at the field
+    }
+  }
+  const char* ids[] = {"-7", "+7", "007", "4294967297", "99999999999999999999", "-2147483649", "0x10", "7.5",
+                       "7e2", "+", "-x", "x"};
+  for (const char* id : ids) {
+    expect_same_as_fscanf(std::string(id) + " 1 1 2 3 4 5 6 10 20 30 40 50 60\n");
+    expect_same_as_fscanf(std::string("101 ") + id + " 1 2 3 4 5 6 10 20 30 40 50 60\n");
+  }
+  expect_same_as_fscanf(full + std::string("\0", 1) + "5 6 7\n");
+  expect_same_as_fscanf("");
+  expect_same_as_fscanf(" \r\n\t\v\f ");
+  expect_same_as_fscanf("101");
+  expect_same_as_fscanf("101 1 1 2 3 4 5 6");
+}
+
+TEST(ReadNodeRecord, MatchesTheCLibraryOnRandomText) {
+  const char* pieces[] = {"101", "-7", "+", "-", "1.5", "E", "e+", "E-02", ".", "0", "0x", "1p3", "nan",
+                          "inf", "inity", "in", "na", "x", " ", " ", "  ", "\n", "\r\n", "\t", "7.72E+02",
+                          "9", "55", "abc", "*"};
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  for (int trial = 0; trial < 20000; ++trial) {
+    std::string text;
+    const std::uint32_t count = 1 + next() % 40;
+    for (std::uint32_t i = 0; i < count; ++i) text += pieces[next() % std::size(pieces)];
+    expect_same_as_fscanf(text);
+    if (::testing::Test::HasFailure()) break;
   }
 }
 

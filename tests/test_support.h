@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "listing/listing_stream.h"
+
 namespace vandorak::testing {
 
 // A temporary file holding text, positioned at its start.
@@ -27,5 +29,21 @@ inline std::string contents_of(std::FILE* file) {
   std::rewind(file);
   return rest_of(file);
 }
+
+// What is left to read in a listing stream.
+inline std::string rest_of(ListingStream& listing) {
+  std::string text;
+  for (int c = listing.get(); c != EOF; c = listing.get()) text.push_back(static_cast<char>(c));
+  return text;
+}
+
+// A listing stream over a temporary file holding text.
+class TextListing : public ListingStream {
+ public:
+  explicit TextListing(const std::string& text) : ListingStream(file_with(text)) {}
+  ~TextListing() { std::fclose(file()); }
+  TextListing(const TextListing&) = delete;
+  TextListing& operator=(const TextListing&) = delete;
+};
 
 }  // namespace vandorak::testing

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "listing/listing_stream.h"
+
 namespace vandorak {
 
 static_assert(sizeof(int) == 4, "node ids are read with %d into a 32-bit int");
@@ -28,7 +30,6 @@ struct FileUnitTable {
   std::array<FileUnit, kUnitCount> units;
 
   FileUnit& operator[](int unit) { return units[static_cast<std::size_t>(unit)]; }
-  std::FILE* listing() const { return units[kListingUnit].stream; }
 };
 
 constexpr int kLineSize = 200;  // one read takes at most kLineSize - 1 characters
@@ -87,6 +88,7 @@ struct Console {
 // Everything a run keeps from its first prompt to its end.
 struct RunState {
   FileUnitTable units;
+  ListingStream listing;  // reads unit 0
   LineWindow window;
   TokenHolders tokens;
   NodeRecord record;

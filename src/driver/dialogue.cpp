@@ -48,16 +48,19 @@ void read_word(std::FILE* in, std::string& word) {
 
 // Opens the listing for reading; a directory or an unreadable file counts
 // as one that cannot be opened.
-bool open_listing(FileUnit& listing) {
-  listing.stream = std::fopen(listing.name.c_str(), "rb");
-  if (listing.stream == nullptr) return false;
-  std::getc(listing.stream);
-  if (std::ferror(listing.stream) != 0) {
-    std::fclose(listing.stream);
-    listing.stream = nullptr;
+bool open_listing(RunState& state) {
+  FileUnit& unit = state.units[kListingUnit];
+  unit.stream = std::fopen(unit.name.c_str(), "rb");
+  if (unit.stream == nullptr) return false;
+  state.listing.attach(unit.stream);
+  state.listing.get();
+  if (state.listing.read_failed()) {
+    std::fclose(unit.stream);
+    unit.stream = nullptr;
+    state.listing.attach(nullptr);
     return false;
   }
-  std::rewind(listing.stream);
+  state.listing.rewind();
   return true;
 }
 
@@ -66,7 +69,7 @@ void natural_frequency_stage(RunState& state, std::FILE* in, const Console& cons
   std::fflush(console.out);
   FileUnit& listing = state.units[kListingUnit];
   read_word(in, listing.name);
-  if (!open_listing(listing)) {
+  if (!open_listing(state)) {
     std::fprintf(console.out, "Input file error \n");
     stop_after_key(console, "\n press any key to exit \n");
   }
@@ -94,7 +97,7 @@ void discovery_stage(RunState& state, std::FILE* in, const Console& console) {
     case DiscoveryResult::no_block:
       break;
   }
-  std::rewind(state.units.listing());
+  state.listing.rewind();
 
   std::fprintf(console.out, "\n\n Divide acceleration by 386?  1=yes 2=no ");
   std::fflush(console.out);
@@ -107,8 +110,8 @@ void discovery_stage(RunState& state, std::FILE* in, const Console& console) {
 }
 
 void node_pass_loop(RunState& state, const Console& console) {
-  std::FILE* listing = state.units.listing();
-  std::rewind(listing);
+  ListingStream& listing = state.listing;
+  listing.rewind();
   const std::size_t count = state.nodes.size();
   for (std::size_t im = 0; im < count; ++im) {
     std::fprintf(console.out, "\n\n im=%ld  many=%ld\n", static_cast<long>(im), static_cast<long>(count));
@@ -124,7 +127,7 @@ void node_pass_loop(RunState& state, const Console& console) {
       stop_on_unit(console, scan.failed_unit);
     }
     std::fprintf(console.out, "\n closefiles\n");
-    std::rewind(listing);
+    listing.rewind();
     if (const int unit = close_response_files(state.units, console); unit != 0) {
       stop_on_unit(console, unit);
     }

@@ -10,7 +10,7 @@ constexpr int kEigenRowTokens = 7;
 // Reads the rows after the column headings up to the line holding "MAX".
 // Returns false at end of input.
 bool read_eigenvalue_rows(RunState& state, const Console& console, int& rows) {
-  std::FILE* listing = state.units.listing();
+  ListingStream& listing = state.listing;
   char* line = state.window.scratch;
   while (read_line(line, listing)) {
     if (line_contains(line, "MAX")) return true;
@@ -26,7 +26,7 @@ bool read_eigenvalue_rows(RunState& state, const Console& console, int& rows) {
 }  // namespace
 
 int scan_natural_frequencies(RunState& state, const Console& console) {
-  std::FILE* listing = state.units.listing();
+  ListingStream& listing = state.listing;
   int rows = 0;
   for (;;) {
     // scratch is re-fetched after every read: nothing else touches it here.

@@ -13,7 +13,7 @@ constexpr int kLinesAfterTitle = 4;
 // Reads record pairs while each starts with a node id, listing the ids on
 // the console, in the node-list file and in state.nodes.
 bool list_block_nodes(RunState& state, const Console& console, std::FILE* node_file) {
-  std::FILE* listing = state.units.listing();
+  ListingStream& listing = state.listing;
   state.nodes.clear();
   bool written = true;
   while (read_node_record(state.record, listing) >= 1) {
@@ -34,7 +34,7 @@ DiscoveryResult discover_nodes(RunState& state, const Console& console) {
   if (node_unit.stream == nullptr) return DiscoveryResult::node_file_error;
   std::fprintf(console.out, "\n open %s \n", node_unit.name.c_str());
 
-  std::FILE* listing = state.units.listing();
+  ListingStream& listing = state.listing;
   DiscoveryResult result = DiscoveryResult::no_block;
   bool written = true;
   while (next_line(state.window, listing)) {
@@ -48,7 +48,7 @@ DiscoveryResult discover_nodes(RunState& state, const Console& console) {
       result = DiscoveryResult::zero_nodes;
       break;
     }
-    std::rewind(listing);
+    listing.rewind();
     result = DiscoveryResult::found;
     break;
   }

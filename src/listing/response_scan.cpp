@@ -14,7 +14,7 @@ constexpr std::int32_t kLargestPlausibleId = 100000;
 // Reads the block whose title is the window's current line. The skipped
 // lines and the records do not enter the window.
 ScanResult read_response_block(RunState& state, const Console& console, ResponseKind kind) {
-  std::FILE* listing = state.units.listing();
+  ListingStream& listing = state.listing;
   const double divisor = acceleration_divisor(kind, state.unit_answer);
   if (state.node_of_interest > kLargestPlausibleId) {
     std::fprintf(console.out, "\n error: interest = %ld \n", static_cast<long>(state.node_of_interest));
@@ -25,7 +25,7 @@ ScanResult read_response_block(RunState& state, const Console& console, Response
   if (static_cast<double>(state.block_frequency) < kFrequencyThreshold) return {};
 
   for (std::size_t pair = 0; pair < state.nodes.size(); ++pair) {
-    const int converted = read_node_record(state.record, listing);
+    const int converted = read_node_record(state.record, listing, &state.node_of_interest);
     if (converted < 1) break;
     if (state.record.node_id != state.node_of_interest) continue;
     // A record cut short would carry the previous node's magnitudes.
@@ -44,7 +44,7 @@ ScanResult read_response_block(RunState& state, const Console& console, Response
 }  // namespace
 
 ScanResult scan_responses(RunState& state, const Console& console) {
-  std::FILE* listing = state.units.listing();
+  ListingStream& listing = state.listing;
   while (next_line(state.window, listing)) {
     const char* line = state.window.current;
     if (line_contains(line, kSummaryWarnings) || line_contains(line, kSummaryFatal)) break;

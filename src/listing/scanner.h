@@ -2,9 +2,11 @@
 // node records, shared by every pass over the listing.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "common/run_state.h"
+#include "listing/listing_stream.h"
 
 namespace vandorak {
 
@@ -17,15 +19,15 @@ inline constexpr const char* kSummaryFatal = "TOTAL FATAL ERRORS";
 // Reads at most kLineSize - 1 characters into buffer, stopping after a line
 // end. A longer physical line arrives over several reads. Returns false at
 // end of input, leaving buffer unchanged.
-bool read_line(char* buffer, std::FILE* listing);
+bool read_line(char* buffer, ListingStream& listing);
 
 // Shifts the window (scratch takes two-back, two-back takes one-back,
 // one-back takes current), then reads the next line into current. At end of
 // input returns false; the shift has happened and current keeps its text.
-bool next_line(LineWindow& window, std::FILE* listing);
+bool next_line(LineWindow& window, ListingStream& listing);
 
 // Skips count lines by reading them into scratch.
-void skip_lines(LineWindow& window, std::FILE* listing, int count);
+void skip_lines(LineWindow& window, ListingStream& listing, int count);
 
 bool line_contains(const char* line, const char* phrase);
 
@@ -43,10 +45,12 @@ double convert_token(const char* token);
 float read_block_frequency(LineWindow& window, TokenHolders& tokens);
 
 // Reads one record pair with free-format input: "%d %d %lf %lf %lf %lf %lf
-// %lf", then "      %lf %lf %lf %lf %lf %lf" whatever the first part gave.
-// Returns the number of fields the first part converted (EOF at end of
-// input). Unconverted fields keep their values; the listing is left at the
-// text that stopped the read.
-int read_node_record(NodeRecord& record, std::FILE* listing);
+// %lf", then "      %lf %lf %lf %lf %lf %lf" whatever the first part gave,
+// consuming exactly what the C library's fscanf would. Returns the number of
+// fields the first part converted (EOF at end of input). Unconverted fields
+// keep their values; the listing is left at the text that stopped the read.
+// With only_for given, a pair of another node is scanned and counted but
+// only its id is stored.
+int read_node_record(NodeRecord& record, ListingStream& listing, const std::int32_t* only_for = nullptr);
 
 }  // namespace vandorak

@@ -1,0 +1,53 @@
+// Buffered reading of the listing: whole lines and single characters from
+// one stream position, as the C library's fgets and formatted input see it.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+namespace vandorak {
+
+class ListingStream {
+ public:
+  ListingStream();
+  // Reads from an already open stream, which the caller keeps owning.
+  explicit ListingStream(std::FILE* file);
+
+  void attach(std::FILE* file);
+  std::FILE* file() const { return file_; }
+
+  // Goes back to the start of the listing.
+  void rewind();
+
+  // Reads at most line_size - 1 characters into buffer, stopping after a
+  // line end; the text is zero-terminated. Returns false at end of input,
+  // leaving buffer unchanged.
+  bool read_line(char* buffer, std::size_t line_size);
+
+  // The next character, or EOF; a read error counts as end of input.
+  int get() {
+    if (position_ == end_ && !refill()) return EOF;
+    return static_cast<unsigned char>(buffer_[position_++]);
+  }
+  // Pushes back the character just taken with get (nothing for EOF).
+  void unget(int c) {
+    if (c != EOF) --position_;
+  }
+
+  // True when the stream could not be read (a directory, say).
+  bool read_failed() const { return read_failed_; }
+
+ private:
+  bool refill();
+
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+  std::unique_ptr<char[]> buffer_;
+  std::FILE* file_ = nullptr;
+  std::size_t position_ = 0;
+  std::size_t end_ = 0;
+  bool at_end_ = false;
+  bool read_failed_ = false;
+};
+
+}  // namespace vandorak
