@@ -37,10 +37,12 @@ inline std::string rest_of(ListingStream& listing) {
   return text;
 }
 
-// A listing stream over a temporary file holding text.
+// A listing stream over a temporary file holding text. Its buffer is tiny,
+// so lines and numbers straddle refills.
 class TextListing : public ListingStream {
  public:
-  explicit TextListing(const std::string& text) : ListingStream(file_with(text)) {}
+  static constexpr std::size_t kSmallBuffer = 16;
+  explicit TextListing(const std::string& text) : ListingStream(file_with(text), kSmallBuffer) {}
   ~TextListing() { std::fclose(file()); }
   TextListing(const TextListing&) = delete;
   TextListing& operator=(const TextListing&) = delete;

@@ -5,9 +5,12 @@
 
 namespace vandorak {
 
-ListingStream::ListingStream() : buffer_(new char[kBufferSize]) {}
+ListingStream::ListingStream(std::size_t buffer_size)
+    : buffer_size_(buffer_size), buffer_(new char[buffer_size]) {}
 
-ListingStream::ListingStream(std::FILE* file) : ListingStream() { attach(file); }
+ListingStream::ListingStream(std::FILE* file, std::size_t buffer_size) : ListingStream(buffer_size) {
+  attach(file);
+}
 
 void ListingStream::attach(std::FILE* file) {
   file_ = file;
@@ -23,7 +26,7 @@ void ListingStream::rewind() {
 
 bool ListingStream::refill() {
   if (at_end_ || file_ == nullptr) return false;
-  end_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+  end_ = std::fread(buffer_.get(), 1, buffer_size_, file_);
   position_ = 0;
   if (end_ == 0) {
     // End of input stays end of input until the next rewind.

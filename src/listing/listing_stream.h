@@ -10,9 +10,11 @@ namespace vandorak {
 
 class ListingStream {
  public:
-  ListingStream();
+  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
+
+  explicit ListingStream(std::size_t buffer_size = kDefaultBufferSize);
   // Reads from an already open stream, which the caller keeps owning.
-  explicit ListingStream(std::FILE* file);
+  explicit ListingStream(std::FILE* file, std::size_t buffer_size = kDefaultBufferSize);
 
   void attach(std::FILE* file);
   std::FILE* file() const { return file_; }
@@ -41,7 +43,7 @@ class ListingStream {
  private:
   bool refill();
 
-  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+  std::size_t buffer_size_;
   std::unique_ptr<char[]> buffer_;
   std::FILE* file_ = nullptr;
   std::size_t position_ = 0;
