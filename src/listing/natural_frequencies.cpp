@@ -27,19 +27,21 @@ bool read_eigenvalue_rows(RunState& state, const Console& console, int& rows) {
 
 int scan_natural_frequencies(RunState& state, const Console& console) {
   ListingStream& listing = state.listing;
+  char* line = state.window.scratch;
   int rows = 0;
-  for (;;) {
-    // scratch is re-fetched after every read: nothing else touches it here.
-    if (!read_line(state.window.scratch, listing)) return rows;
-    if (!line_contains(state.window.scratch, kEigenvalueTitle)) continue;
-    read_line(state.window.scratch, listing);
-    if (!read_line(state.window.scratch, listing)) return rows;
-    if (!line_contains(state.window.scratch, "CYCLES")) continue;
-    if (!read_line(state.window.scratch, listing)) return rows;
-    if (!line_contains(state.window.scratch, "NUMBER")) continue;
+  // The title is the table's only when its second following line holds
+  // "CYCLES" and its third "NUMBER"; otherwise the search goes on after the
+  // lines already read. End of input anywhere ends the pass.
+  while (read_line(line, listing)) {
+    if (!line_contains(line, kEigenvalueTitle)) continue;
+    if (!read_line(line, listing) || !read_line(line, listing)) break;
+    if (!line_contains(line, "CYCLES")) continue;
+    if (!read_line(line, listing)) break;
+    if (!line_contains(line, "NUMBER")) continue;
     read_eigenvalue_rows(state, console, rows);
-    return rows;
+    break;
   }
+  return rows;
 }
 
 }  // namespace vandorak
