@@ -304,11 +304,17 @@ const std::string kTwoNodes =
     "   PAGE HEADER TEXT\n"
     "   TOTAL WARNINGS = 0\n";
 
+// What a run on a listing with the two-row eigenvalue table prints up to its
+// unit question, its nodes being ids.
+std::string run_start(const std::vector<long>& ids) {
+  return opening() + kEigenRows + discovery(kAccTitle, ids) + std::string(kUnitQuestion);
+}
+
 // What a run on kTwoNodes prints after its unit answer.
 std::string two_node_passes() { return node_pass(0, 2, 101) + node_pass(1, 2, 102) + std::string(kEnd); }
 
 std::string two_node_run() {
-  return opening() + kEigenRows + discovery(kAccTitle, {101, 102}) + std::string(kUnitQuestion) +
+  return run_start({101, 102}) +
          two_node_passes();
 }
 
@@ -437,7 +443,7 @@ TEST(Startup, NodesComeFromTheFirstAccelerationBlockAfterTheEigenvalueTable) {
   const std::string text = "   JOB ECHO\n" + early + kEigenTable + later + kSummary;
   const RunResult run = run_program(text, "small.out\n1\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, opening() + kEigenRows + discovery(kAccTitle, {101}) + std::string(kUnitQuestion) +
+  EXPECT_EQ(run.out, run_start({101}) +
                          node_pass(0, 1, 101) + std::string(kEnd));
   EXPECT_EQ(run.files.at("sdfsd.txt"), "\n 101");
   EXPECT_EQ(run.files.at("101_acc.x"), "1.00000e+001 \t 2.00000e+000 \n");
@@ -596,7 +602,7 @@ TEST(NodePasses, NodeMissingFromABlockGetsNoLineFromIt) {
       kSummary});
   const RunResult run = run_program(text, "small.out\n1\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, opening() + kEigenRows + discovery(kAccTitle, {101, 102}) + std::string(kUnitQuestion) +
+  EXPECT_EQ(run.out, run_start({101, 102}) +
                          two_node_passes());
   EXPECT_EQ(run.files.at("101_acc.x"), "1.00000e+001 \t 2.00000e+000 \n"
                                        "2.00000e+001 \t 2.00000e+000 \n"
@@ -617,7 +623,7 @@ TEST(NodePasses, RepeatedNodeIdGivesTwoPassesOverTheSameFiles) {
                                     block(kAccTitle, "2.000000E+01", twice), kSummary});
   const RunResult run = run_program(text, "small.out\n1\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, opening() + kEigenRows + discovery(kAccTitle, {101, 101}) + std::string(kUnitQuestion) +
+  EXPECT_EQ(run.out, run_start({101, 101}) +
                          node_pass(0, 2, 101) + node_pass(1, 2, 101) + std::string(kEnd));
   EXPECT_EQ(names_of(run.files), expected_names({101}));
   EXPECT_EQ(run.files.at("sdfsd.txt"), "\n 101\n 101");
@@ -634,7 +640,7 @@ TEST(NodePasses, NegativeNodeIdNamesItsFilesWithTheSign) {
                                     kSummary});
   const RunResult run = run_program(text, "small.out\n1\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, opening() + kEigenRows + discovery(kAccTitle, {-5}) + std::string(kUnitQuestion) +
+  EXPECT_EQ(run.out, run_start({-5}) +
                          node_pass(0, 1, -5) + std::string(kEnd));
   EXPECT_EQ(names_of(run.files), expected_names({-5}));
   EXPECT_TRUE(run.files.contains("-5_acc.x"));
@@ -650,7 +656,7 @@ TEST(NodePasses, IdAboveOneHundredThousandIsFlaggedBeforeEachBlock) {
   const RunResult run = run_program(text, "small.out\n1\n");
   EXPECT_EQ(run.status, 0);
   const std::string notice = "\n error: interest = 100001 \n";
-  EXPECT_EQ(run.out, opening() + kEigenRows + discovery(kAccTitle, {100000, 100001}) + std::string(kUnitQuestion) +
+  EXPECT_EQ(run.out, run_start({100000, 100001}) +
                          node_pass(0, 2, 100000) + node_pass(1, 2, 100001, notice + notice + notice) +
                          std::string(kEnd));
   EXPECT_EQ(run.files.at("100001_acc.x"), "1.00000e+001 \t 1.00000e+000 \n");
@@ -668,7 +674,7 @@ TEST(NodePasses, IncompleteRecordOfTheNodeIsSkippedWithAWarning) {
                                     block(kAccTitle, "3.000000E+01", complete), kSummary});
   const RunResult run = run_program(text, "small.out\n1\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, opening() + kEigenRows + discovery(kAccTitle, {101, 102}) + std::string(kUnitQuestion) +
+  EXPECT_EQ(run.out, run_start({101, 102}) +
                          node_pass(0, 2, 101) +
                          node_pass(1, 2, 102, "\n warning: incomplete record of node 102 skipped \n") +
                          std::string(kEnd));
@@ -710,7 +716,7 @@ TEST(ResponseFiles, FileThatCannotBeCreatedStopsTheRun) {
     const RunResult run = run_program(kTwoNodes, "small.out\n1\n",
                                       [&](const fs::path& work) { fs::create_directory(work / c.name); });
     EXPECT_EQ(run.status, 1);
-    std::string expected = opening() + kEigenRows + discovery(kAccTitle, {101, 102}) + std::string(kUnitQuestion);
+    std::string expected = run_start({101, 102});
     if (c.pass == 1) expected += node_pass(0, 2, 101);
     expected += node_pass_start(c.pass, 2, 101 + c.pass) + "file " + std::to_string(c.unit) + " error \n" +
                 std::string(kExitKey);

@@ -66,6 +66,23 @@ TEST(ReadLine, LongLineArrivesInPiecesOf199) {
   EXPECT_STREQ(buffer, "next\n");
 }
 
+TEST(ListingStream, ReadErrorIsEndOfInputAndIsReported) {
+  std::FILE* directory = std::fopen(".", "rb");  // opens, but every read fails
+  ASSERT_NE(directory, nullptr);
+  ListingStream listing(directory);
+  char line[kLineSize] = "kept\n";
+  EXPECT_FALSE(read_line(line, listing));
+  EXPECT_STREQ(line, "kept\n");
+  EXPECT_EQ(listing.get(), EOF);
+  EXPECT_TRUE(listing.read_failed());
+  std::fclose(directory);
+
+  TextListing readable("a\n");
+  EXPECT_TRUE(read_line(line, readable));
+  EXPECT_FALSE(read_line(line, readable));
+  EXPECT_FALSE(readable.read_failed());
+}
+
 TEST(SplitHeaderTokens, FillsOnlyAsManyHoldersAsTheLineHasTokens) {
   TokenHolders tokens;
   EXPECT_EQ(split_header_tokens(tokens, "  a b c d e f g h i\n", kTokenCount), 8);

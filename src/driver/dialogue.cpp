@@ -64,6 +64,14 @@ bool open_listing(RunState& state) {
   return true;
 }
 
+// A listing that stops being readable part-way (a device error) would end a
+// pass early and silently: stop instead.
+void stop_if_listing_failed(const RunState& state, const Console& console) {
+  if (!state.listing.read_failed()) return;
+  std::fprintf(console.out, "Input file error \n");
+  stop_after_key(console, "\n press any key to exit \n");
+}
+
 void natural_frequency_stage(RunState& state, std::FILE* in, const Console& console) {
   print_banner(console.out);
   std::fflush(console.out);
@@ -77,6 +85,7 @@ void natural_frequency_stage(RunState& state, std::FILE* in, const Console& cons
   std::fprintf(console.out, "\n natural freq (Hz) \n");
 
   const int rows = scan_natural_frequencies(state, console);
+  stop_if_listing_failed(state, console);
   if (rows <= 1) {
     std::fprintf(console.out, rows == 0 ? "\n\n Warning:  no eigenvalues found. \n"
                                         : "\n\n Warning:  only one eigenvalue found. \n");
@@ -97,6 +106,7 @@ void discovery_stage(RunState& state, std::FILE* in, const Console& console) {
     case DiscoveryResult::no_block:
       break;
   }
+  stop_if_listing_failed(state, console);
   state.listing.rewind();
 
   std::fprintf(console.out, "\n\n Divide acceleration by 386?  1=yes 2=no ");
@@ -126,6 +136,7 @@ void node_pass_loop(RunState& state, const Console& console) {
     if (const ScanResult scan = scan_responses(state, console); !scan.ok) {
       stop_on_unit(console, scan.failed_unit);
     }
+    stop_if_listing_failed(state, console);
     std::fprintf(console.out, "\n closefiles\n");
     listing.rewind();
     if (const int unit = close_response_files(state.units, console); unit != 0) {
