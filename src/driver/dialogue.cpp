@@ -46,6 +46,11 @@ void read_word(std::FILE* in, std::string& word) {
   stop_after_key(console, "\n press any key to exit \n");
 }
 
+[[noreturn]] void stop_on_listing(const Console& console) {
+  std::fprintf(console.out, "Input file error \n");
+  stop_after_key(console, "\n press any key to exit \n");
+}
+
 // Opens the listing for reading; a directory or an unreadable file counts
 // as one that cannot be opened.
 bool open_listing(RunState& state) {
@@ -67,9 +72,7 @@ bool open_listing(RunState& state) {
 // A listing that stops being readable part-way (a device error) would end a
 // pass early and silently: stop instead.
 void stop_if_listing_failed(const RunState& state, const Console& console) {
-  if (!state.listing.read_failed()) return;
-  std::fprintf(console.out, "Input file error \n");
-  stop_after_key(console, "\n press any key to exit \n");
+  if (state.listing.read_failed()) stop_on_listing(console);
 }
 
 void natural_frequency_stage(RunState& state, std::FILE* in, const Console& console) {
@@ -77,10 +80,7 @@ void natural_frequency_stage(RunState& state, std::FILE* in, const Console& cons
   std::fflush(console.out);
   FileUnit& listing = state.units[kListingUnit];
   read_word(in, listing.name);
-  if (!open_listing(state)) {
-    std::fprintf(console.out, "Input file error \n");
-    stop_after_key(console, "\n press any key to exit \n");
-  }
+  if (!open_listing(state)) stop_on_listing(console);
   std::fprintf(console.out, "\n open %s \n", listing.name.c_str());
   std::fprintf(console.out, "\n natural freq (Hz) \n");
 
