@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
+#include <cstdint>
 
 namespace vandorak {
 namespace {
@@ -31,6 +36,7 @@ TEST(FormatExponent3, PrintsThreeExponentDigitsInATwelveWideField) {
       {std::numeric_limits<double>::infinity(), "         inf"},
       {-std::numeric_limits<double>::infinity(), "        -inf"},
       {std::numeric_limits<double>::quiet_NaN(), "         nan"},
+      {-std::numeric_limits<double>::quiet_NaN(), "        -nan"},
   };
   for (const Case& c : cases) {
     char text[kNumberTextSize];
@@ -41,7 +47,7 @@ TEST(FormatExponent3, PrintsThreeExponentDigitsInATwelveWideField) {
 }
 
 TEST(FormatResponseLine, JoinsFrequencyAndValueWithSpaceTabSpace) {
-  char line[2 * kNumberTextSize + 8];
+  char line[kLineTextSize];
   const std::size_t length = format_response_line(static_cast<double>(10.0f), 2.0, line);
   EXPECT_EQ(std::string(line, length), "1.00000e+001 \t 2.00000e+000 \n");
   EXPECT_EQ(std::string(line), "1.00000e+001 \t 2.00000e+000 \n");
@@ -49,6 +55,53 @@ TEST(FormatResponseLine, JoinsFrequencyAndValueWithSpaceTabSpace) {
   // The single-precision frequency widened to double shows its own digits.
   format_response_line(static_cast<double>(0.001f), -1.5e-7, line);
   EXPECT_EQ(std::string(line), "1.00000e-003 \t -1.50000e-007 \n");
+}
+
+// What the C library's printf gives for "%12.5e", widened to three exponent
+// digits: the reference the fast formatting must match digit for digit.
+std::string printf_reference(double value) {
+  char plain[64];
+  std::snprintf(plain, sizeof plain, "%.5e", value);
+  std::string text = plain;
+  const std::size_t e = text.find('e');
+  if (e != std::string::npos && text.size() - (e + 2) < 3) text.insert(e + 2, 3 - (text.size() - (e + 2)), '0');
+  if (text.size() < 12) text.insert(0, 12 - text.size(), ' ');
+  return text;
+}
+
+TEST(FormatExponent3, MatchesPrintfOnRandomDoublesAndRoundingEdges) {
+  std::mt19937_64 random(20261211);
+  std::vector<double> values;
+  for (int i = 0; i < 200000; ++i) {
+    std::uint64_t bits = random();
+    double value;
+    std::memcpy(&value, &bits, sizeof value);  // every exponent and NaN payload
+    values.push_back(value);
+    values.push_back(std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
+  }
+  // Values whose sixth digit is a tie or just either side of one.
+  for (double base : {1.000005, 9.999995, 2.500005, 1.234565, 7.7200050000000001}) {
+    for (int exponent = -12; exponent <= 12; ++exponent) {
+      const double value = base * std::pow(10.0, exponent);
+      values.insert(values.end(), {value, std::nextafter(value, 0.0), std::nextafter(value, 1e300), -value});
+    }
+  }
+  for (double value : values) {
+    char text[kNumberTextSize];
+    format_exponent3(value, text);
+    ASSERT_EQ(std::string(text), printf_reference(value)) << value;
+  }
+}
+
+TEST(FormatResponseLine, SharedFrequencyPrefixGivesTheSameLines) {
+  char whole[kLineTextSize];
+  char split[kLineTextSize];
+  const std::size_t prefix = prefix_response_line(1234.5, split);
+  for (double value : {0.0, -3.25e-300, 1e22, 7.0}) {
+    const std::size_t length = format_response_line(1234.5, value, whole);
+    EXPECT_EQ(finish_response_line(value, prefix, split), length);
+    EXPECT_STREQ(split, whole);
+  }
 }
 
 }  // namespace

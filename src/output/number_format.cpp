@@ -1,58 +1,69 @@
 #include "output/number_format.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstring>
+#include <system_error>
 
 namespace vandorak {
 
 namespace {
-constexpr int kFieldWidth = 12;
-constexpr int kExponentDigits = 3;
-}  // namespace
 
-std::size_t format_exponent3(double value, char (&text)[kNumberTextSize]) {
+constexpr std::size_t kFieldWidth = 12;
+constexpr std::size_t kExponentDigits = 3;
+
+// Writes the number at out, right-aligned in the field; returns its length.
+// to_chars with a precision gives exactly what printf's "%.5e" gives in the
+// C locale ("1.00000e+01", "inf", "-nan"); the exponent then gets its third
+// digit.
+std::size_t put_exponent3(double value, char* out) {
   char plain[kNumberTextSize];
-  int length = std::snprintf(plain, sizeof plain, "%.5e", value);
-  if (length < 0) length = 0;
+  const std::to_chars_result result =
+      std::to_chars(plain, plain + sizeof plain, value, std::chars_format::scientific, 5);
+  const std::size_t length = result.ec == std::errc{} ? static_cast<std::size_t>(result.ptr - plain) : 0;
 
-  // The C library prints at least two exponent digits; the file format has
-  // at least three, so widen "e+01" to "e+001".
   char widened[kNumberTextSize];
-  const char* exponent = std::strchr(plain, 'e');
-  std::size_t widened_length = 0;
+  std::size_t widened_length = length;
+  const char* exponent = static_cast<const char*>(std::memchr(plain, 'e', length));
   if (exponent != nullptr) {
-    const std::size_t mantissa_length = static_cast<std::size_t>(exponent - plain) + 2;  // "...e+"
-    const char* digits = exponent + 2;
-    const std::size_t digit_count = std::strlen(digits);
-    std::memcpy(widened, plain, mantissa_length);
-    widened_length = mantissa_length;
-    for (std::size_t i = digit_count; i < kExponentDigits; ++i) widened[widened_length++] = '0';
-    std::memcpy(widened + widened_length, digits, digit_count);
-    widened_length += digit_count;
+    const std::size_t head = static_cast<std::size_t>(exponent - plain) + 2;  // "...e+"
+    const std::size_t digits = length - head;
+    std::memcpy(widened, plain, head);
+    widened_length = head;
+    for (std::size_t i = digits; i < kExponentDigits; ++i) widened[widened_length++] = '0';
+    std::memcpy(widened + widened_length, plain + head, digits);
+    widened_length += digits;
   } else {
-    std::memcpy(widened, plain, static_cast<std::size_t>(length));
-    widened_length = static_cast<std::size_t>(length);
+    std::memcpy(widened, plain, length);
   }
 
-  std::size_t padding = widened_length < kFieldWidth ? kFieldWidth - widened_length : 0;
-  std::memset(text, ' ', padding);
-  std::memcpy(text + padding, widened, widened_length);
-  text[padding + widened_length] = '\0';
+  const std::size_t padding = widened_length < kFieldWidth ? kFieldWidth - widened_length : 0;
+  std::memset(out, ' ', padding);
+  std::memcpy(out + padding, widened, widened_length);
   return padding + widened_length;
 }
 
-std::size_t format_response_line(double frequency, double value,
-                                 char (&text)[2 * kNumberTextSize + 8]) {
-  char number[kNumberTextSize];
-  std::size_t length = format_exponent3(frequency, number);
-  std::memcpy(text, number, length);
+}  // namespace
+
+std::size_t format_exponent3(double value, char (&text)[kNumberTextSize]) {
+  const std::size_t length = put_exponent3(value, text);
+  text[length] = '\0';
+  return length;
+}
+
+std::size_t prefix_response_line(double frequency, char (&text)[kLineTextSize]) {
+  std::size_t length = put_exponent3(frequency, text);
   std::memcpy(text + length, " \t ", 3);
-  length += 3;
-  const std::size_t value_length = format_exponent3(value, number);
-  std::memcpy(text + length, number, value_length);
-  length += value_length;
+  return length + 3;
+}
+
+std::size_t finish_response_line(double value, std::size_t prefix_length, char (&text)[kLineTextSize]) {
+  const std::size_t length = prefix_length + put_exponent3(value, text + prefix_length);
   std::memcpy(text + length, " \n", 3);  // with the terminating zero
   return length + 2;
+}
+
+std::size_t format_response_line(double frequency, double value, char (&text)[kLineTextSize]) {
+  return finish_response_line(value, prefix_response_line(frequency, text), text);
 }
 
 }  // namespace vandorak

@@ -50,18 +50,26 @@ int open_response_files(FileUnitTable& units, std::int32_t node_id, const Consol
 
 int write_response_values(FileUnitTable& units, ResponseKind kind, float frequency,
                           const NodeRecord& record, double divisor) {
+  const double magnitudes[6] = {record.translation[0], record.translation[1], record.translation[2],
+                                record.rotation[0],    record.rotation[1],    record.rotation[2]};
+  return write_response_magnitudes(units, kind, frequency, magnitudes, divisor);
+}
+
+int write_response_magnitudes(FileUnitTable& units, ResponseKind kind, float frequency, const double* magnitudes,
+                              double divisor) {
   std::array<double, kUnitsPerKind> values{};
   for (std::size_t c = 0; c < 3; ++c) {
-    values[c] = record.translation[c] / divisor;
-    values[c + 3] = record.rotation[c];
+    values[c] = magnitudes[c] / divisor;
+    values[c + 3] = magnitudes[c + 3];
   }
   for (std::size_t c = 0; c < 6; ++c) values[c + 6] = values[c] * values[c];
 
+  // All twelve lines share the frequency's text.
   const int first = first_unit(kind);
-  char line[2 * kNumberTextSize + 8];
+  char line[kLineTextSize];
+  const std::size_t prefix = prefix_response_line(static_cast<double>(frequency), line);
   for (int k = 0; k < kUnitsPerKind; ++k) {
-    const std::size_t length =
-        format_response_line(static_cast<double>(frequency), values[static_cast<std::size_t>(k)], line);
+    const std::size_t length = finish_response_line(values[static_cast<std::size_t>(k)], prefix, line);
     if (std::fwrite(line, 1, length, units[first + k].stream) != length) return first + k;
   }
   return 0;

@@ -25,6 +25,10 @@ int open_response_files(FileUnitTable& units, std::int32_t node_id, const Consol
 int write_response_values(FileUnitTable& units, ResponseKind kind, float frequency,
                           const NodeRecord& record, double divisor);
 
+// The same line for magnitudes given as T1 T2 T3 R1 R2 R3.
+int write_response_magnitudes(FileUnitTable& units, ResponseKind kind, float frequency, const double* magnitudes,
+                              double divisor);
+
 // Closes the 24 files, echoing each name. Returns 0, or the first unit
 // whose close failed (a failed close may have lost written lines).
 int close_response_files(FileUnitTable& units, const Console& console);
