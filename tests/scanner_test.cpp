@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -231,30 +232,48 @@ std::string bits(double value) {
   return text;
 }
 
+// Both ways through the reader: a tiny buffer, so fields straddle refills
+// and are read a character at a time, and one large enough that every field
+// lies in memory.
 void expect_same_as_fscanf(const std::string& text) {
   const Reference ref = read_with_fscanf(text);
-  NodeRecord record;
-  {
-    TextListing listing(text);
-    EXPECT_EQ(read_node_record(record, listing), ref.converted) << '[' << text << ']';
-    EXPECT_EQ(rest_of(listing), ref.rest) << '[' << text << ']';
-  }
-  EXPECT_EQ(record.node_id, ref.record.node_id) << '[' << text << ']';
-  EXPECT_EQ(record.type_code, ref.record.type_code) << '[' << text << ']';
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(bits(record.translation[i]), bits(ref.record.translation[i])) << '[' << text << ']';
-    EXPECT_EQ(bits(record.rotation[i]), bits(ref.record.rotation[i])) << '[' << text << ']';
-  }
-  for (std::size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(bits(record.phase[i]), bits(ref.record.phase[i])) << '[' << text << ']';
-  }
+  for (const std::size_t buffer_size : {TextListing::kSmallBuffer, text.size() + 64}) {
+    NodeRecord record;
+    {
+      TextListing listing(text, buffer_size);
+      EXPECT_EQ(read_node_record(record, listing), ref.converted) << '[' << text << ']';
+      EXPECT_EQ(rest_of(listing), ref.rest) << '[' << text << ']';
+    }
+    EXPECT_EQ(record.node_id, ref.record.node_id) << '[' << text << ']';
+    EXPECT_EQ(record.type_code, ref.record.type_code) << '[' << text << ']';
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(bits(record.translation[i]), bits(ref.record.translation[i])) << '[' << text << ']';
+      EXPECT_EQ(bits(record.rotation[i]), bits(ref.record.rotation[i])) << '[' << text << ']';
+    }
+    for (std::size_t i = 0; i < 6; ++i) {
+      EXPECT_EQ(bits(record.phase[i]), bits(ref.record.phase[i])) << '[' << text << ']';
+    }
 
-  // Reading for another node consumes the same text and counts the same.
-  const std::int32_t other = ref.record.node_id ^ 1;
-  NodeRecord skipped;
-  TextListing listing(text);
-  EXPECT_EQ(read_node_record(skipped, listing, &other), ref.converted) << '[' << text << ']';
-  EXPECT_EQ(rest_of(listing), ref.rest) << '[' << text << ']';
+    // Reading for other nodes consumes the same text and counts the same;
+    // reading for this node converts the same magnitudes.
+    IdSet other;
+    other.insert(ref.record.node_id ^ 1);
+    NodeRecord skipped;
+    {
+      TextListing listing(text, buffer_size);
+      EXPECT_EQ(read_node_record(skipped, listing, &other), ref.converted) << '[' << text << ']';
+      EXPECT_EQ(rest_of(listing), ref.rest) << '[' << text << ']';
+    }
+    IdSet self;
+    self.insert(ref.record.node_id);
+    NodeRecord kept;
+    TextListing listing(text, buffer_size);
+    EXPECT_EQ(read_node_record(kept, listing, &self), ref.converted) << '[' << text << ']';
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(bits(kept.translation[i]), bits(ref.record.translation[i])) << '[' << text << ']';
+      EXPECT_EQ(bits(kept.rotation[i]), bits(ref.record.rotation[i])) << '[' << text << ']';
+    }
+  }
 }
 
 TEST(ReadNodeRecord, ConsumesAndConvertsExactlyAsTheCLibrary) {
@@ -288,6 +307,34 @@ TEST(ReadNodeRecord, ConsumesAndConvertsExactlyAsTheCLibrary) {
   expect_same_as_fscanf(" \r\n\t\v\f ");
   expect_same_as_fscanf("101");
   expect_same_as_fscanf("101 1 1 2 3 4 5 6");
+}
+
+// A field of any length converts as the C library converts it, while the
+// reader keeps only the digits that decide the value.
+TEST(ReadNodeRecord, LongFieldsConvertAsTheCLibrary) {
+  const std::string ones(3000, '1');
+  const std::string zeros(3000, '0');
+  const char* tails[] = {"", "1", "5", "e-3000", "e+2990", "e-7000", "e99999999999999999999999"};
+  std::vector<std::string> fields = {
+      ones,
+      "0." + zeros + "123",
+      zeros + "7.25",
+      "1." + zeros + "1",                      // a nonzero digit far after the point
+      "9007199254740993" + zeros.substr(0, 900),  // 2^53 + 1, then zeros: exactly halfway
+      "9007199254740993" + zeros.substr(0, 900) + "1",  // just above halfway
+      "0x1." + zeros + "1p0",
+      "0x" + std::string(400, 'f') + "p-1600",
+      std::string(100, '9') + "e-40",
+  };
+  for (const std::string& base : {ones, std::string("4.") + zeros}) {
+    for (const char* tail : tails) fields.push_back(base + tail);
+  }
+  for (const std::string& field : fields) {
+    expect_same_as_fscanf("101 1 " + field + " 2 3 4 5 6 10 20 30 40 50 60\n");
+    expect_same_as_fscanf("101 1 -" + field + " 2 3 4 5 6 10 20 30 40 50 60\n");
+    expect_same_as_fscanf("101 1 1 2 3 4 5 6 10 20 30 40 50 " + field);  // ends in the field
+  }
+  expect_same_as_fscanf(std::string(5000, '7') + " 1 1 2 3 4 5 6 10 20 30 40 50 60\n");  // an id
 }
 
 TEST(ReadNodeRecord, MatchesTheCLibraryOnRandomText) {

@@ -42,7 +42,8 @@ inline std::string rest_of(ListingStream& listing) {
 class TextListing : public ListingStream {
  public:
   static constexpr std::size_t kSmallBuffer = 16;
-  explicit TextListing(const std::string& text) : ListingStream(file_with(text), kSmallBuffer) {}
+  explicit TextListing(const std::string& text, std::size_t buffer_size = kSmallBuffer)
+      : ListingStream(file_with(text), buffer_size) {}
   ~TextListing() { std::fclose(file()); }
   TextListing(const TextListing&) = delete;
   TextListing& operator=(const TextListing&) = delete;

@@ -6,7 +6,7 @@
 namespace vandorak {
 
 ListingStream::ListingStream(std::size_t buffer_size)
-    : buffer_size_(buffer_size), buffer_(new char[buffer_size]) {}
+    : buffer_size_(buffer_size), buffer_(std::make_unique<char[]>(buffer_size + 1)) {}
 
 ListingStream::ListingStream(std::FILE* file, std::size_t buffer_size) : ListingStream(buffer_size) {
   attach(file);
@@ -14,19 +14,23 @@ ListingStream::ListingStream(std::FILE* file, std::size_t buffer_size) : Listing
 
 void ListingStream::attach(std::FILE* file) {
   file_ = file;
-  position_ = end_ = 0;
+  position_ = end_ = consumed_before_ = 0;
+  buffer_[0] = '\0';
   at_end_ = read_failed_ = false;
 }
 
 void ListingStream::rewind() {
   if (file_ != nullptr) std::rewind(file_);
-  position_ = end_ = 0;
+  position_ = end_ = consumed_before_ = 0;
+  buffer_[0] = '\0';
   at_end_ = false;
 }
 
 bool ListingStream::refill() {
   if (at_end_ || file_ == nullptr) return false;
+  consumed_before_ += position_;
   end_ = std::fread(buffer_.get(), 1, buffer_size_, file_);
+  buffer_[end_] = '\0';
   position_ = 0;
   if (end_ == 0) {
     // End of input stays end of input until the next rewind.

@@ -40,6 +40,18 @@ class ListingStream {
   // True when the stream could not be read (a directory, say).
   bool read_failed() const { return read_failed_; }
 
+  // Direct access to the buffered text for scanners that work on memory:
+  // [cursor(), limit()) is what is buffered and not yet taken, and
+  // *limit() is always a zero byte. advance_to moves the position within it.
+  const char* cursor() const { return buffer_.get() + position_; }
+  const char* limit() const { return buffer_.get() + end_; }
+  void advance_to(const char* p) { position_ = static_cast<std::size_t>(p - buffer_.get()); }
+  // Makes sure some text is buffered; false at end of input.
+  bool fill() { return position_ != end_ || refill(); }
+
+  // Bytes handed out since the last rewind or attach.
+  std::size_t consumed() const { return consumed_before_ + position_; }
+
  private:
   bool refill();
 
@@ -48,6 +60,7 @@ class ListingStream {
   std::FILE* file_ = nullptr;
   std::size_t position_ = 0;
   std::size_t end_ = 0;
+  std::size_t consumed_before_ = 0;
   bool at_end_ = false;
   bool read_failed_ = false;
 };

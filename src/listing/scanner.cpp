@@ -1,9 +1,13 @@
 #include "listing/scanner.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <system_error>
 
 namespace vandorak {
 
@@ -63,67 +67,226 @@ inline bool is_hex_digit(int c) {
   return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 inline int to_lower(int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+inline int hex_value(int c) { return is_digit(c) ? c - '0' : to_lower(c) - 'a' + 10; }
 
 enum class Field { converted, mismatch, end_of_input };
 
-// The characters a field consumed. Their text is kept only when the value
-// is wanted; the count and the last character always are, since they decide
-// what the field still accepts.
-class FieldText {
+// The text of a floating-point field, kept only as far as its conversion
+// needs, so that a field of any length takes bounded memory. Fed the
+// field's characters in order, as the scanner accepted them, it keeps the
+// sign, at most kKeptDigits significant digits and a sticky digit standing
+// for any nonzero digit after them, the position of the point as a scale,
+// and the exponent saturated far beyond any double's range. The text it
+// gives back converts to the same double as the whole field would.
+class NumberText {
  public:
-  void start(bool keep) {
-    keep_ = keep;
-    size_ = 0;
+  void start() {
+    length_ = 0;
     last_ = 0;
-    text_.clear();
+    sign_ = 0;
+    special_length_ = 0;
+    hexadecimal_ = in_fraction_ = in_exponent_ = sticky_ = exponent_negative_ = false;
+    digit_count_ = 0;
+    scale_ = exponent_ = 0;
   }
+
   void add(int c) {
-    if (keep_) text_.push_back(static_cast<char>(c));
-    ++size_;
+    ++length_;
+    const int previous = last_;
     last_ = c;
+    if (in_exponent_) {
+      if (c == '-' || c == '+') {
+        exponent_negative_ = c == '-';
+      } else if (exponent_ < kExponentCap) {
+        exponent_ = exponent_ * 10 + (c - '0');
+      }
+      return;
+    }
+    if (length_ == 1 && (c == '-' || c == '+')) {
+      sign_ = static_cast<char>(c);
+      return;
+    }
+    if (to_lower(c) == 'x' && previous == '0' && digit_count_ == 0 && !hexadecimal_) {
+      hexadecimal_ = true;
+      return;
+    }
+    if (c == '.') {
+      in_fraction_ = true;
+      return;
+    }
+    if ((hexadecimal_ && to_lower(c) == 'p') || (!hexadecimal_ && to_lower(c) == 'e')) {
+      in_exponent_ = true;
+      return;
+    }
+    if (is_digit(c) || (hexadecimal_ && is_hex_digit(c))) {
+      add_digit(static_cast<char>(c));
+      return;
+    }
+    // The letters of "nan", "inf" and "infinity".
+    if (special_length_ < sizeof special_) special_[special_length_++] = static_cast<char>(c);
   }
-  std::size_t size() const { return size_; }
+
+  std::size_t size() const { return length_; }
   int last() const { return last_; }
-  const char* c_str() const { return text_.c_str(); }
+
+  // The field's value, converted as the C library converts the whole field.
+  double value() {
+    char text[kKeptDigits + 64];
+    std::size_t n = 0;
+    if (sign_ != 0) text[n++] = sign_;
+    if (special_length_ > 0) {
+      std::memcpy(text + n, special_, special_length_);
+      n += special_length_;
+      text[n] = '\0';
+      return std::strtod(text, nullptr);
+    }
+    if (hexadecimal_) {
+      text[n++] = '0';
+      text[n++] = 'x';
+    }
+    std::int64_t scale = scale_;
+    if (digit_count_ == 0) {
+      text[n++] = '0';
+    } else {
+      std::memcpy(text + n, digits_, digit_count_);
+      n += digit_count_;
+      if (sticky_) {
+        text[n++] = '1';
+        --scale;
+      }
+    }
+    // Each dropped or fractional digit moves the point by one digit: a
+    // power of ten, or four powers of two for hexadecimal digits.
+    std::int64_t exponent = (exponent_negative_ ? -exponent_ : exponent_) + (hexadecimal_ ? 4 * scale : scale);
+    exponent = std::clamp<std::int64_t>(exponent, -kExponentClamp, kExponentClamp);
+    n += static_cast<std::size_t>(std::snprintf(text + n, sizeof text - n, "%c%lld", hexadecimal_ ? 'p' : 'e',
+                                                static_cast<long long>(exponent)));
+    return std::strtod(text, nullptr);
+  }
 
  private:
-  std::string text_;  // reused, so no allocation per field
-  bool keep_ = true;
-  std::size_t size_ = 0;
+  // A double's correct rounding is decided within 768 significant decimal
+  // digits (and 14 hexadecimal ones); beyond that only "is any digit
+  // nonzero" matters.
+  static constexpr std::size_t kKeptDigits = 800;
+  static constexpr std::int64_t kExponentCap = std::int64_t{1} << 50;
+  static constexpr std::int64_t kExponentClamp = 100000000;
+
+  void add_digit(char c) {
+    if (digit_count_ == 0 && c == '0') {
+      if (in_fraction_) --scale_;  // a leading zero after the point
+      return;
+    }
+    if (digit_count_ < kKeptDigits) {
+      digits_[digit_count_++] = c;
+      if (in_fraction_) --scale_;
+      return;
+    }
+    if (c != '0') sticky_ = true;
+    if (!in_fraction_) ++scale_;  // a dropped digit before the point
+  }
+
+  std::size_t length_ = 0;
   int last_ = 0;
+  char sign_ = 0;
+  char special_[8] = {};
+  std::size_t special_length_ = 0;
+  bool hexadecimal_ = false;
+  bool in_fraction_ = false;
+  bool in_exponent_ = false;
+  bool sticky_ = false;
+  bool exponent_negative_ = false;
+  char digits_[kKeptDigits] = {};
+  std::size_t digit_count_ = 0;
+  std::int64_t scale_ = 0;
+  std::int64_t exponent_ = 0;
 };
 
 // Skips white space before a field; false at end of input.
 bool skip_space(ListingStream& in) {
-  int c = in.get();
-  while (is_space(c)) c = in.get();
-  if (c == EOF) return false;
-  in.unget(c);
-  return true;
+  for (;;) {
+    const char* p = in.cursor();
+    const char* const end = in.limit();
+    while (p != end && is_space(static_cast<unsigned char>(*p))) ++p;
+    in.advance_to(p);
+    if (p != end) return true;
+    if (!in.fill()) return false;
+  }
+}
+
+// Adds one digit to a value accumulated as strtol does: saturating at the
+// range of long.
+inline void add_decimal_digit(unsigned long& magnitude, bool& overflow, int digit) {
+  constexpr unsigned long kMax = static_cast<unsigned long>(LONG_MAX) + 1;  // |LONG_MIN|
+  if (overflow) return;
+  if (magnitude > (kMax - static_cast<unsigned long>(digit)) / 10) {
+    overflow = true;
+    return;
+  }
+  magnitude = magnitude * 10 + static_cast<unsigned long>(digit);
+}
+
+// What strtol gives for the digits, then narrowed to int as the C
+// library's "%d" stores it.
+inline int narrowed_id(unsigned long magnitude, bool overflow, bool negative) {
+  constexpr unsigned long kLongMax = LONG_MAX;
+  long value;
+  if (negative) {
+    value = overflow || magnitude > kLongMax ? LONG_MIN : -static_cast<long>(magnitude);
+  } else {
+    value = overflow || magnitude > kLongMax ? LONG_MAX : static_cast<long>(magnitude);
+  }
+  return static_cast<int>(value);
 }
 
 // Scans a "%d" field, consuming exactly what the C library's scanf
 // consumes: an optional sign and the digits after it.
-Field scan_int_field(ListingStream& in, FieldText& text) {
+Field scan_int_field(ListingStream& in, int& value) {
+  bool negative = false;
+  bool any_digit = false;
+  bool overflow = false;
+  unsigned long magnitude = 0;
+
+  // Most fields lie inside the buffer: scan them in memory.
+  const char* p = in.cursor();
+  const char* const end = in.limit();
+  const char* q = p;
+  if (q != end && (*q == '-' || *q == '+')) ++q;
+  const char* digits = q;
+  while (q != end && is_digit(*q)) ++q;
+  if (q != end) {
+    in.advance_to(q);
+    if (q == digits) return Field::mismatch;
+    negative = *p == '-';
+    for (const char* d = digits; d != q; ++d) add_decimal_digit(magnitude, overflow, *d - '0');
+    value = narrowed_id(magnitude, overflow, negative);
+    return Field::converted;
+  }
+
+  // The field may go on past the buffer: read it a character at a time.
   int c = in.get();
   if (c == EOF) return Field::end_of_input;
   if (c == '-' || c == '+') {
-    text.add(c);
+    negative = c == '-';
     c = in.get();
   }
   while (is_digit(c)) {
-    text.add(c);
+    any_digit = true;
+    add_decimal_digit(magnitude, overflow, c - '0');
     c = in.get();
   }
   in.unget(c);
-  return is_digit(text.last()) ? Field::converted : Field::mismatch;
+  if (!any_digit) return Field::mismatch;
+  value = narrowed_id(magnitude, overflow, negative);
+  return Field::converted;
 }
 
-// Scans a "%lf" field, consuming exactly what the C library's scanf
-// consumes, including its treatment of text that only starts like a number
-// ("1.5E" is taken as 1.5 with the "E" consumed; a broken "nan" or
-// "infinity" is consumed up to and including the character that broke it).
-Field scan_double_field(ListingStream& in, FieldText& text) {
+// Scans a "%lf" field a character at a time, consuming exactly what the C
+// library's scanf consumes, including its treatment of text that only
+// starts like a number ("1.5E" is taken as 1.5 with the "E" consumed; a
+// broken "nan" or "infinity" is consumed up to and including the character
+// that broke it).
+Field scan_double_field_slowly(ListingStream& in, NumberText& text) {
   int c = in.get();
   if (c == EOF) return Field::end_of_input;
   std::size_t sign_length = 0;
@@ -205,22 +368,79 @@ Field scan_double_field(ListingStream& in, FieldText& text) {
   return got_digit || hexadecimal ? Field::converted : Field::mismatch;
 }
 
+// Converts a decimal field's text. from_chars rounds exactly as strtod
+// does; out-of-range values (which from_chars does not store) and the
+// sign it does not take go through strtod.
+double convert_decimal(const char* begin, const char* end, NumberText& text) {
+  const char* first = begin;
+  if (*first == '+') ++first;
+  double value = 0.0;
+  const std::from_chars_result result = std::from_chars(first, end, value, std::chars_format::general);
+  if (result.ec == std::errc{}) return value;
+  text.start();
+  for (const char* c = begin; c != end; ++c) text.add(static_cast<unsigned char>(*c));
+  return text.value();
+}
+
+// Scans a "%lf" field as scan_double_field_slowly does. Decimal numbers
+// lying inside the buffer are scanned and converted in memory; everything
+// else is read a character at a time. The value is converted only when
+// wanted.
+Field scan_double_field(ListingStream& in, NumberText& text, double* value) {
+  const char* const p = in.cursor();
+  const char* const end = in.limit();
+  const char* q = p;
+  if (q != end && (*q == '-' || *q == '+')) ++q;
+  bool plain = q != end;
+  if (plain) {
+    const int first = to_lower(static_cast<unsigned char>(*q));
+    if (first == 'n' || first == 'i') plain = false;
+    if (first == '0' && (q + 1 == end || to_lower(static_cast<unsigned char>(q[1])) == 'x')) plain = false;
+  }
+  if (plain) {
+    bool got_digit = false;
+    bool got_dot = false;
+    bool got_exponent = false;
+    for (; q != end; ++q) {
+      const int c = static_cast<unsigned char>(*q);
+      if (is_digit(c)) {
+        got_digit = true;
+      } else if (got_exponent && (q[-1] == 'e' || q[-1] == 'E') && (c == '-' || c == '+')) {
+      } else if (got_digit && !got_exponent && to_lower(c) == 'e') {
+        got_exponent = got_dot = true;
+      } else if (!got_dot && c == '.') {
+        got_dot = true;
+      } else {
+        break;
+      }
+    }
+    if (q != end) {
+      in.advance_to(q);
+      if (!got_digit) return Field::mismatch;
+      if (value != nullptr) *value = convert_decimal(p, q, text);
+      return Field::converted;
+    }
+  }
+  text.start();
+  const Field result = scan_double_field_slowly(in, text);
+  if (result == Field::converted && value != nullptr) *value = text.value();
+  return result;
+}
+
 constexpr int kFirstPartFields = 8;
 
 // Scans the six phases of a record pair ("      %lf %lf %lf %lf %lf %lf").
-void scan_phases(ListingStream& in, NodeRecord& record, FieldText& text, bool store) {
+void scan_phases(ListingStream& in, NodeRecord& record, NumberText& text, bool store) {
   for (double& phase : record.phase) {
     if (!skip_space(in)) return;
-    text.start(store);
-    if (scan_double_field(in, text) != Field::converted) return;
-    if (store) phase = std::strtod(text.c_str(), nullptr);
+    if (scan_double_field(in, text, store ? &phase : nullptr) != Field::converted) return;
   }
 }
 
 }  // namespace
 
-int read_node_record(NodeRecord& record, ListingStream& in, const std::int32_t* only_for) {
-  static FieldText text;
+int read_node_record(NodeRecord& record, ListingStream& in, const IdSet* only_for) {
+  static NumberText text;
   int converted = 0;
   bool store = true;
   for (int field = 0; field < kFirstPartFields; ++field) {
@@ -228,24 +448,27 @@ int read_node_record(NodeRecord& record, ListingStream& in, const std::int32_t* 
       if (converted == 0) converted = EOF;
       break;
     }
-    text.start(store);
-    const Field result = field < 2 ? scan_int_field(in, text) : scan_double_field(in, text);
-    if (result != Field::converted) break;
+    Field result;
     if (field == 0) {
-      record.node_id = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-      store = only_for == nullptr || record.node_id == *only_for;
-    } else if (store) {
-      if (field == 1) {
-        record.type_code = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-      } else if (field < 5) {
-        record.translation[static_cast<std::size_t>(field - 2)] = std::strtod(text.c_str(), nullptr);
-      } else {
-        record.rotation[static_cast<std::size_t>(field - 5)] = std::strtod(text.c_str(), nullptr);
+      result = scan_int_field(in, record.node_id);
+      if (result == Field::converted) store = only_for == nullptr || only_for->contains(record.node_id);
+    } else if (field == 1) {
+      int type_code = 0;
+      result = scan_int_field(in, type_code);
+      if (result == Field::converted && store) record.type_code = type_code;
+    } else {
+      double* target = nullptr;
+      if (store) {
+        target = field < 5 ? &record.translation[static_cast<std::size_t>(field - 2)]
+                           : &record.rotation[static_cast<std::size_t>(field - 5)];
       }
+      result = scan_double_field(in, text, target);
     }
+    if (result != Field::converted) break;
     ++converted;
   }
-  scan_phases(in, record, text, store);
+  // The phases are never used once a pair is filtered by node.
+  scan_phases(in, record, text, only_for == nullptr);
   return converted;
 }
 

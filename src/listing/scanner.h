@@ -2,8 +2,10 @@
 // node records, shared by every pass over the listing.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "common/run_state.h"
 #include "listing/listing_stream.h"
@@ -44,13 +46,33 @@ double convert_token(const char* token);
 // as a number, rounded to single precision.
 float read_block_frequency(LineWindow& window, TokenHolders& tokens);
 
+// A set of node ids: the pairs whose values a filtered record read keeps.
+class IdSet {
+ public:
+  void clear() { ids_.clear(); }
+  void insert(std::int32_t id) {
+    const auto at = std::lower_bound(ids_.begin(), ids_.end(), id);
+    if (at == ids_.end() || *at != id) ids_.insert(at, id);
+  }
+  void erase(std::int32_t id) {
+    const auto at = std::lower_bound(ids_.begin(), ids_.end(), id);
+    if (at != ids_.end() && *at == id) ids_.erase(at);
+  }
+  bool contains(std::int32_t id) const { return std::binary_search(ids_.begin(), ids_.end(), id); }
+  bool empty() const { return ids_.empty(); }
+  std::size_t size() const { return ids_.size(); }
+
+ private:
+  std::vector<std::int32_t> ids_;  // sorted
+};
+
 // Reads one record pair with free-format input: "%d %d %lf %lf %lf %lf %lf
 // %lf", then "      %lf %lf %lf %lf %lf %lf" whatever the first part gave,
 // consuming exactly what the C library's fscanf would. Returns the number of
 // fields the first part converted (EOF at end of input). Unconverted fields
 // keep their values; the listing is left at the text that stopped the read.
-// With only_for given, a pair of another node is scanned and counted but
-// only its id is stored.
-int read_node_record(NodeRecord& record, ListingStream& listing, const std::int32_t* only_for = nullptr);
+// With only_for given, a pair of a node outside it is scanned and counted
+// but only its id is stored, and no pair's phases are stored.
+int read_node_record(NodeRecord& record, ListingStream& listing, const IdSet* only_for = nullptr);
 
 }  // namespace vandorak
