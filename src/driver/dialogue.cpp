@@ -5,6 +5,7 @@
 
 #include "driver/console.h"
 #include "listing/passes.h"
+#include "listing/response_recording.h"
 #include "output/response_files.h"
 
 namespace vandorak {
@@ -119,8 +120,11 @@ void discovery_stage(RunState& state, std::FILE* in, const Console& console) {
   }
 }
 
-void node_pass_loop(RunState& state, const Console& console) {
+void node_pass_loop(RunState& state, const Console& console, bool per_node_scan) {
   ListingStream& listing = state.listing;
+  // One scan records the listing for the nodes to come; their passes are
+  // answered from it (the per-node scan reads the listing every time).
+  ResponseRecording recording;
   listing.rewind();
   const std::size_t count = state.nodes.size();
   for (std::size_t im = 0; im < count; ++im) {
@@ -133,7 +137,7 @@ void node_pass_loop(RunState& state, const Console& console) {
       stop_on_unit(console, unit);
     }
     std::fprintf(console.out, " core1 \n");
-    if (const ScanResult scan = scan_responses(state, console); !scan.ok) {
+    if (const ScanResult scan = scan_responses(state, console, per_node_scan ? nullptr : &recording, im); !scan.ok) {
       stop_on_unit(console, scan.failed_unit);
     }
     stop_if_listing_failed(state, console);
@@ -147,12 +151,12 @@ void node_pass_loop(RunState& state, const Console& console) {
 
 }  // namespace
 
-int run_dialogue(std::FILE* in, const Console& console) {
+int run_dialogue(std::FILE* in, const Console& console, bool per_node_scan) {
   RunState state;
   state.units[kNodeListUnit].name = kNodeListName;
   natural_frequency_stage(state, in, console);
   discovery_stage(state, in, console);
-  node_pass_loop(state, console);
+  node_pass_loop(state, console, per_node_scan);
   std::fprintf(console.out, "\n\n end \n");
   return 0;
 }

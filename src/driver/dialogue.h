@@ -9,7 +9,9 @@ namespace vandorak {
 
 // Runs the whole dialogue on the given console streams. Returns the exit
 // status after the closing message; a failure ends the program through
-// stop_run.
-int run_dialogue(std::FILE* in, const Console& console);
+// stop_run. per_node_scan reads the whole listing for every node instead of
+// answering the nodes' passes from one recorded scan; the output is the
+// same (it is there so tests can compare the two).
+int run_dialogue(std::FILE* in, const Console& console, bool per_node_scan = false);
 
 }  // namespace vandorak

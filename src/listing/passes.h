@@ -32,8 +32,14 @@ struct ScanResult {
   int failed_unit = 0;  // the response file unit a write failed on
 };
 
+class ResponseRecording;
+
 // One pass for state.node_of_interest from the listing's current position
-// to its end or its run summary, writing the node's response lines.
-ScanResult scan_responses(RunState& state, const Console& console);
+// to its end or its run summary, writing the node's response lines. With a
+// recording, the pass is answered from it when it holds the node and the
+// pass would start as the recorded one did; otherwise the listing is
+// scanned, and recorded for the nodes at list positions position onward.
+ScanResult scan_responses(RunState& state, const Console& console, ResponseRecording* recording = nullptr,
+                          std::size_t position = 0);
 
 }  // namespace vandorak
