@@ -1,0 +1,11 @@
+// The program with every node pass reading the whole listing again: the
+// reference that runs answered from one recorded scan are compared with.
+#include <cstdio>
+
+#include "driver/console.h"
+#include "driver/dialogue.h"
+
+int main() {
+  const vandorak::Console console{stdout, vandorak::wait_for_key};
+  return vandorak::run_dialogue(stdin, console, true);
+}
