@@ -1,14 +1,30 @@
-// The console's platform layer: the single-key wait and the stop.
+// The console's platform layer: the single-key wait, the stop, and what an
+// interrupting signal does.
 #pragma once
+
+#include <cstdint>
 
 namespace vandorak {
 
 // Waits for one key press without echo and without waiting for Enter, and
-// discards it. When standard input is not a terminal it returns at once and
-// consumes nothing, so scripted runs never hang or lose their answers.
+// discards it, the whole of a key that sends several bytes (an escape
+// sequence, a UTF-8 character) included. When standard input is not a
+// terminal it returns at once and consumes nothing, so scripted runs never
+// hang or lose their answers. The terminal is restored on every way out,
+// also when SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the program in the wait.
 void wait_for_key();
 
 // Flushes the console and ends the program with status 1.
 [[noreturn]] void stop_run();
+
+// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT restore the terminal if a key
+// wait has it, report a node whose response files are being written, then
+// end the program as the signal would. Signals ignored at start stay ignored.
+// Calling it again does nothing.
+void install_interrupt_handlers();
+
+// Marks node id's response files as being written, until the clear.
+void note_node_being_written(std::int32_t id);
+void clear_node_being_written();
 
 }  // namespace vandorak

@@ -136,6 +136,7 @@ void node_pass_loop(RunState& state, const Console& console, bool per_node_scan)
     if (const int unit = open_response_files(state.units, state.node_of_interest, console); unit != 0) {
       stop_on_unit(console, unit);
     }
+    note_node_being_written(state.node_of_interest);
     std::fprintf(console.out, " core1 \n");
     if (const ScanResult scan = scan_responses(state, console, per_node_scan ? nullptr : &recording, im); !scan.ok) {
       stop_on_unit(console, scan.failed_unit);
@@ -146,6 +147,7 @@ void node_pass_loop(RunState& state, const Console& console, bool per_node_scan)
     if (const int unit = close_response_files(state.units, console); unit != 0) {
       stop_on_unit(console, unit);
     }
+    clear_node_being_written();
   }
 }
 
