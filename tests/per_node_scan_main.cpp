@@ -6,6 +6,8 @@
 #include "driver/dialogue.h"
 
 int main() {
+  vandorak::RunOptions options;
+  options.per_node_scan = true;
   const vandorak::Console console{stdout, vandorak::wait_for_key};
-  return vandorak::run_dialogue(stdin, console, true);
+  return vandorak::finish_standard_output(vandorak::run_dialogue(stdin, console, options));
 }

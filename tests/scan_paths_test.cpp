@@ -187,7 +187,9 @@ InProcessRun run_in_process(const std::string& text, const char* edited_list, bo
   g_edited_list = edited_list;
   const vandorak::Console console{out, edit_node_list};
   InProcessRun run;
-  run.status = vandorak::run_dialogue(in, console, per_node_scan);
+  vandorak::RunOptions options;
+  options.per_node_scan = per_node_scan;
+  run.status = vandorak::run_dialogue(in, console, options);
   std::fflush(out);
   std::rewind(out);
   for (int c = std::getc(out); c != EOF; c = std::getc(out)) run.out.push_back(static_cast<char>(c));

@@ -18,18 +18,42 @@ constexpr int kListingUnit = 0;
 constexpr int kNodeListUnit = 21;
 constexpr const char* kNodeListName = "sdfsd.txt";
 
+// errno-style code of a unit whose file would be the listing itself.
+constexpr int kIsTheListing = -1;
+
 // A file unit: a name and, while the file is open, its stream.
 struct FileUnit {
   std::string name;
   std::FILE* stream = nullptr;
+  int error = 0;  // errno of the unit's last failure, or kIsTheListing
 };
+
+class RunObserver;
 
 // Units 0 to 44, addressed by number: 0 the listing, 1-12 acceleration
 // responses, 21 the node-list file, 31-42 displacement responses.
 struct FileUnitTable {
   std::array<FileUnit, kUnitCount> units;
+  // Where the written files go; empty for the working directory. Unit
+  // names stay bare file names.
+  std::string directory;
+  // The listing's device and inode, once it is open: no written file may be it.
+  bool listing_known = false;
+  unsigned long long listing_device = 0;
+  unsigned long long listing_inode = 0;
+  // Sees every response line set written, as written.
+  RunObserver* observer = nullptr;
 
   FileUnit& operator[](int unit) { return units[static_cast<std::size_t>(unit)]; }
+
+  // The path a written unit's file has.
+  std::string path_of(int unit) const;
+  // Opens unit's file by its name in the output directory with mode,
+  // refusing the listing itself. On failure returns null and sets the
+  // unit's error.
+  std::FILE* open(int unit, const char* mode);
+  // Describes the unit's last failure, for diagnostics.
+  std::string reason(int unit) const;
 };
 
 constexpr int kLineSize = 200;  // one read takes at most kLineSize - 1 characters
@@ -74,6 +98,23 @@ enum class ResponseKind { acceleration, displacement };
 // Node ids of the first complex acceleration block, in listing order.
 using NodeList = std::vector<std::int32_t>;
 
+// What a run shows besides its console text, so that reports can be made
+// from the very values written. Every call has a default that does nothing.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // One row of the eigenvalue table: the mode number as printed, and Hz.
+  virtual void natural_frequency(const char* /*mode*/, double /*hz*/) {}
+  // A node's pass is about to write its files (pass counts from 0).
+  virtual void node_pass_started(std::int32_t /*id*/, std::size_t /*pass*/, std::size_t /*passes*/) {}
+  // Twelve values were written for one block: six magnitudes (divided as
+  // written), then their squares.
+  virtual void response_line(ResponseKind /*kind*/, float /*frequency*/, const double* /*values*/) {}
+  // The node's files are closed; bytes_scanned is what its pass read of
+  // the listing (0 when it was answered from a recording).
+  virtual void node_pass_finished(std::int32_t /*id*/, std::size_t /*bytes_scanned*/) {}
+};
+
 // Console output and the key wait, handed to every pass so a test can
 // capture what the user would see.
 struct Console {
@@ -94,6 +135,7 @@ struct RunState {
   NodeRecord record;
   float block_frequency = 0.0f;
   NodeList nodes;
+  RunObserver* observer = nullptr;
   int unit_answer = 0;
   std::int32_t node_of_interest = 0;
 

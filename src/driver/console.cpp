@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace vandorak {
@@ -153,7 +154,18 @@ void wait_for_key() {
 
 void stop_run() {
   std::fflush(stdout);
-  std::exit(1);
+  throw RunStopped{1};
+}
+
+int finish_standard_output(int status) {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    const int error = errno;
+    std::fprintf(stderr, "vandorak: cannot write standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+    return 1;
+  }
+  return status;
 }
 
 void install_interrupt_handlers() {

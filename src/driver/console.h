@@ -14,8 +14,19 @@ namespace vandorak {
 // also when SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the program in the wait.
 void wait_for_key();
 
-// Flushes the console and ends the program with status 1.
+// Thrown by stop_run: the run ends by unwinding to its entry, which returns
+// the status to main, so files are closed and a caller can go on.
+struct RunStopped {
+  int status = 1;
+};
+
+// Flushes the console and ends the run with status 1.
 [[noreturn]] void stop_run();
+
+// Ends the program's use of standard output: flushes it, and turns a run
+// that succeeded into a failed one (status 1, a line on standard error)
+// when what it printed could not be written. Returns the exit status.
+int finish_standard_output(int status);
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT restore the terminal if a key
 // wait has it, report a node whose response files are being written, then

@@ -1,6 +1,13 @@
 #include "driver/dialogue.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "driver/console.h"
@@ -36,52 +43,92 @@ void read_word(std::FILE* in, std::string& word) {
   if (c != EOF) std::ungetc(c, in);
 }
 
+// One line on standard error saying why the run stops.
+void report(const std::string& reason) { std::fprintf(stderr, "vandorak: %s\n", reason.c_str()); }
+
+std::string quoted(const std::string& name) { return "'" + name + "'"; }
+
 [[noreturn]] void stop_after_key(const Console& console, const char* farewell) {
   std::fprintf(console.out, "%s", farewell);
   console.wait();
   stop_run();
 }
 
-[[noreturn]] void stop_on_unit(const Console& console, int unit) {
+[[noreturn]] void stop_on_unit(RunState& state, const Console& console, int unit, const char* action) {
+  report(std::string(action) + " " + quoted(state.units.path_of(unit)) + " (file " + std::to_string(unit) +
+         "): " + state.units.reason(unit));
   std::fprintf(console.out, "file %d error \n", unit);
   stop_after_key(console, "\n press any key to exit \n");
 }
 
-[[noreturn]] void stop_on_listing(const Console& console) {
+[[noreturn]] void stop_on_listing(const Console& console, const std::string& reason) {
+  report(reason);
   std::fprintf(console.out, "Input file error \n");
   stop_after_key(console, "\n press any key to exit \n");
 }
 
-// Opens the listing for reading; a directory or an unreadable file counts
-// as one that cannot be opened.
-bool open_listing(RunState& state) {
+// Opens the listing for reading. It is read from its start at every pass,
+// so only a regular file will do: a directory, a FIFO or a device is
+// refused at once, without blocking in the open. Returns the reason on
+// failure, empty on success.
+std::string open_listing(RunState& state) {
   FileUnit& unit = state.units[kListingUnit];
-  unit.stream = std::fopen(unit.name.c_str(), "rb");
-  if (unit.stream == nullptr) return false;
+  const std::string& name = unit.name;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "cannot open listing " + quoted(name) + ": " + std::strerror(errno);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = errno;
+    ::close(fd);
+    if (S_ISDIR(status.st_mode)) return "listing " + quoted(name) + " is a directory";
+    if (error != 0 && !S_ISFIFO(status.st_mode) && !S_ISCHR(status.st_mode) && !S_ISBLK(status.st_mode) &&
+        !S_ISSOCK(status.st_mode)) {
+      return "cannot open listing " + quoted(name) + ": " + std::strerror(error);
+    }
+    return "listing " + quoted(name) + " is not a regular file (it is read from its start at every pass)";
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  unit.stream = ::fdopen(fd, "rb");
+  if (unit.stream == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    return "cannot open listing " + quoted(name) + ": " + std::strerror(error);
+  }
   state.listing.attach(unit.stream);
   state.listing.get();
   if (state.listing.read_failed()) {
+    const int error = state.listing.read_error();
     std::fclose(unit.stream);
     unit.stream = nullptr;
     state.listing.attach(nullptr);
-    return false;
+    return "cannot read listing " + quoted(name) + ": " + std::strerror(error);
   }
   state.listing.rewind();
-  return true;
+  state.units.listing_known = true;
+  state.units.listing_device = static_cast<unsigned long long>(status.st_dev);
+  state.units.listing_inode = static_cast<unsigned long long>(status.st_ino);
+  return {};
 }
 
 // A listing that stops being readable part-way (a device error) would end a
 // pass early and silently: stop instead.
 void stop_if_listing_failed(const RunState& state, const Console& console) {
-  if (state.listing.read_failed()) stop_on_listing(console);
+  if (state.listing.read_failed()) {
+    stop_on_listing(console, "reading listing " + quoted(state.units.units[kListingUnit].name) +
+                                 " failed: " + std::strerror(state.listing.read_error()));
+  }
 }
 
-void natural_frequency_stage(RunState& state, std::FILE* in, const Console& console) {
+void natural_frequency_stage(RunState& state, std::FILE* in, const Console& console, const RunOptions& options) {
   print_banner(console.out);
   std::fflush(console.out);
   FileUnit& listing = state.units[kListingUnit];
-  read_word(in, listing.name);
-  if (!open_listing(state)) stop_on_listing(console);
+  if (options.listing) {
+    listing.name = *options.listing;
+  } else {
+    read_word(in, listing.name);
+  }
+  if (const std::string failure = open_listing(state); !failure.empty()) stop_on_listing(console, failure);
   std::fprintf(console.out, "\n open %s \n", listing.name.c_str());
   std::fprintf(console.out, "\n natural freq (Hz) \n");
 
@@ -95,12 +142,15 @@ void natural_frequency_stage(RunState& state, std::FILE* in, const Console& cons
   }
 }
 
-void discovery_stage(RunState& state, std::FILE* in, const Console& console) {
+void discovery_stage(RunState& state, std::FILE* in, const Console& console, const RunOptions& options) {
   std::fprintf(console.out, "\n\n magnitude and phase \n");
+  const std::string& listing = state.units.units[kListingUnit].name;
   switch (discover_nodes(state, console)) {
     case DiscoveryResult::node_file_error:
-      stop_on_unit(console, kNodeListUnit);
+      stop_on_unit(state, console, kNodeListUnit, "cannot create or write");
     case DiscoveryResult::zero_nodes:
+      report("the first complex acceleration block of " + quoted(listing) +
+             " holds no node record (no number where the first node id should be)");
       std::fprintf(console.out, "\n  Error:  zero nodes detected \n");
       stop_after_key(console, "\n  press any key to exit \n");
     case DiscoveryResult::found:
@@ -112,54 +162,88 @@ void discovery_stage(RunState& state, std::FILE* in, const Console& console) {
 
   std::fprintf(console.out, "\n\n Divide acceleration by 386?  1=yes 2=no ");
   std::fflush(console.out);
-  if (std::fscanf(in, "%d", &state.unit_answer) != 1) state.unit_answer = 0;
+  if (options.unit_answer) {
+    state.unit_answer = *options.unit_answer;
+  } else if (std::fscanf(in, "%d", &state.unit_answer) != 1) {
+    state.unit_answer = 0;
+  }
 
   if (state.nodes.empty()) {
+    report("no complex acceleration block after the eigenvalue table in " + quoted(listing));
     std::fprintf(console.out, "\n many = %ld \n", 0L);
     stop_run();
   }
 }
 
-void node_pass_loop(RunState& state, const Console& console, bool per_node_scan) {
+void node_pass_loop(RunState& state, const Console& console, const RunOptions& options) {
   ListingStream& listing = state.listing;
+  listing.rewind();
+  const std::size_t count = state.nodes.size();
+  // The passes to make: every position of the list, or those whose id was
+  // asked for.
+  std::vector<std::size_t> positions;
+  NodeList pass_ids;
+  for (std::size_t im = 0; im < count; ++im) {
+    const bool asked = options.only_nodes.empty() ||
+                       std::find(options.only_nodes.begin(), options.only_nodes.end(), state.nodes[im]) !=
+                           options.only_nodes.end();
+    if (!asked) continue;
+    positions.push_back(im);
+    pass_ids.push_back(state.nodes[im]);
+  }
   // One scan records the listing for the nodes to come; their passes are
   // answered from it (the per-node scan reads the listing every time).
   ResponseRecording recording;
-  listing.rewind();
-  const std::size_t count = state.nodes.size();
-  for (std::size_t im = 0; im < count; ++im) {
+  for (std::size_t pass = 0; pass < positions.size(); ++pass) {
+    const std::size_t im = positions[pass];
     std::fprintf(console.out, "\n\n im=%ld  many=%ld\n", static_cast<long>(im), static_cast<long>(count));
     read_node_list(state, count);
     state.node_of_interest = state.nodes[im];
     std::fprintf(console.out, "w  %ld %ld  \n", static_cast<long>(state.node_of_interest), 0L);
     std::fprintf(console.out, "\n outputfiles \n");
+    if (state.observer != nullptr) state.observer->node_pass_started(state.node_of_interest, pass, positions.size());
     if (const int unit = open_response_files(state.units, state.node_of_interest, console); unit != 0) {
-      stop_on_unit(console, unit);
+      stop_on_unit(state, console, unit, "cannot create");
     }
     note_node_being_written(state.node_of_interest);
     std::fprintf(console.out, " core1 \n");
-    if (const ScanResult scan = scan_responses(state, console, per_node_scan ? nullptr : &recording, im); !scan.ok) {
-      stop_on_unit(console, scan.failed_unit);
+    const NodeList upcoming(pass_ids.begin() + static_cast<long>(pass), pass_ids.end());
+    if (const ScanResult scan =
+            scan_responses(state, console, options.per_node_scan ? nullptr : &recording, upcoming);
+        !scan.ok) {
+      stop_on_unit(state, console, scan.failed_unit, "cannot write");
     }
     stop_if_listing_failed(state, console);
+    const std::size_t scanned = listing.consumed();
     std::fprintf(console.out, "\n closefiles\n");
     listing.rewind();
     if (const int unit = close_response_files(state.units, console); unit != 0) {
-      stop_on_unit(console, unit);
+      stop_on_unit(state, console, unit, "cannot write");
     }
     clear_node_being_written();
+    if (state.observer != nullptr) state.observer->node_pass_finished(state.node_of_interest, scanned);
   }
 }
 
 }  // namespace
 
-int run_dialogue(std::FILE* in, const Console& console, bool per_node_scan) {
+int run_dialogue(std::FILE* in, const Console& console, const RunOptions& options) {
   RunState state;
   state.units[kNodeListUnit].name = kNodeListName;
-  natural_frequency_stage(state, in, console);
-  discovery_stage(state, in, console);
-  node_pass_loop(state, console, per_node_scan);
+  state.units.directory = options.output_directory;
+  state.units.observer = options.observer;
+  state.observer = options.observer;
+  try {
+    natural_frequency_stage(state, in, console, options);
+    discovery_stage(state, in, console, options);
+    node_pass_loop(state, console, options);
+  } catch (const RunStopped& stopped) {
+    clear_node_being_written();
+    std::fflush(console.out);
+    return stopped.status;
+  }
   std::fprintf(console.out, "\n\n end \n");
+  std::fflush(console.out);
   return 0;
 }
 

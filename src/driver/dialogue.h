@@ -1,17 +1,40 @@
 // The program's dialogue: banner, prompts and the passes over the listing.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "common/run_state.h"
 
 namespace vandorak {
 
-// Runs the whole dialogue on the given console streams. Returns the exit
-// status after the closing message; a failure ends the program through
-// stop_run. per_node_scan reads the whole listing for every node instead of
-// answering the nodes' passes from one recorded scan; the output is the
-// same (it is there so tests can compare the two).
-int run_dialogue(std::FILE* in, const Console& console, bool per_node_scan = false);
+// How a run is driven. The defaults are the interactive dialogue.
+struct RunOptions {
+  // Given, the listing's name and the unit answer are not read from the
+  // input; the prompts print all the same, so the console text is what
+  // the dialogue prints when they are typed.
+  std::optional<std::string> listing;
+  std::optional<int> unit_answer;
+  // Where the node-list file and the response files go; empty for the
+  // working directory.
+  std::string output_directory;
+  // Passes only for the nodes of the list with these ids; empty for all.
+  std::vector<std::int32_t> only_nodes;
+  // Sees the natural frequencies and every node's written lines.
+  RunObserver* observer = nullptr;
+  // Reads the whole listing for every node instead of answering the
+  // nodes' passes from one recorded scan; the output is the same (it is
+  // there so tests can compare the two).
+  bool per_node_scan = false;
+};
+
+// Runs the whole dialogue on the given console streams and returns the
+// exit status: 0 after the closing message, 1 when the run stopped (its
+// message printed, the key waited for). The reason of a stop also goes to
+// standard error in one line.
+int run_dialogue(std::FILE* in, const Console& console, const RunOptions& options = {});
 
 }  // namespace vandorak

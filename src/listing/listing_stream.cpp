@@ -1,6 +1,7 @@
 #include "listing/listing_stream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace vandorak {
@@ -29,13 +30,17 @@ void ListingStream::rewind() {
 bool ListingStream::refill() {
   if (at_end_ || file_ == nullptr) return false;
   consumed_before_ += position_;
+  errno = 0;
   end_ = std::fread(buffer_.get(), 1, buffer_size_, file_);
   buffer_[end_] = '\0';
   position_ = 0;
   if (end_ == 0) {
     // End of input stays end of input until the next rewind.
     at_end_ = true;
-    if (std::ferror(file_) != 0) read_failed_ = true;
+    if (std::ferror(file_) != 0) {
+      read_failed_ = true;
+      read_error_ = errno;
+    }
     return false;
   }
   return true;

@@ -39,6 +39,8 @@ class ListingStream {
 
   // True when the stream could not be read (a directory, say).
   bool read_failed() const { return read_failed_; }
+  // The errno of that failure.
+  int read_error() const { return read_error_; }
 
   // Direct access to the buffered text for scanners that work on memory:
   // [cursor(), limit()) is what is buffered and not yet taken, and
@@ -63,6 +65,7 @@ class ListingStream {
   std::size_t consumed_before_ = 0;
   bool at_end_ = false;
   bool read_failed_ = false;
+  int read_error_ = 0;
 };
 
 }  // namespace vandorak

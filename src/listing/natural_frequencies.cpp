@@ -16,8 +16,9 @@ bool read_eigenvalue_rows(RunState& state, const Console& console, int& rows) {
     if (line_contains(line, "MAX")) return true;
     if (!line_contains(line, "E+") && !line_contains(line, "E-")) continue;
     split_header_tokens(state.tokens, line, kEigenRowTokens);
-    std::fprintf(console.out, "%s  %8.2lf \n", state.tokens.token(1),
-                 convert_token(state.tokens.token(4)));
+    const double hz = convert_token(state.tokens.token(4));
+    std::fprintf(console.out, "%s  %8.2lf \n", state.tokens.token(1), hz);
+    if (state.observer != nullptr) state.observer->natural_frequency(state.tokens.token(1), hz);
     ++rows;
   }
   return false;

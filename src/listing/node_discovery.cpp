@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cinttypes>
 #include <climits>
 
@@ -19,7 +20,10 @@ bool list_block_nodes(RunState& state, const Console& console, std::FILE* node_f
   while (read_node_record(state.record, listing) >= 1) {
     const long id = state.record.node_id;
     std::fprintf(console.out, "\n %ld", id);
-    if (std::fprintf(node_file, "\n %ld", id) < 0) written = false;
+    if (std::fprintf(node_file, "\n %ld", id) < 0 && written) {
+      written = false;
+      state.units[kNodeListUnit].error = errno;
+    }
     state.nodes.push_back(state.record.node_id);
   }
   return written;
@@ -30,7 +34,7 @@ bool list_block_nodes(RunState& state, const Console& console, std::FILE* node_f
 DiscoveryResult discover_nodes(RunState& state, const Console& console) {
   std::fprintf(console.out, "\n\n nodes \n");
   FileUnit& node_unit = state.units[kNodeListUnit];
-  node_unit.stream = std::fopen(node_unit.name.c_str(), "w");
+  node_unit.stream = state.units.open(kNodeListUnit, "w");
   if (node_unit.stream == nullptr) return DiscoveryResult::node_file_error;
   std::fprintf(console.out, "\n open %s \n", node_unit.name.c_str());
 
@@ -54,6 +58,7 @@ DiscoveryResult discover_nodes(RunState& state, const Console& console) {
   }
 
   const bool closed = std::fclose(node_unit.stream) == 0;
+  if (!closed && written) node_unit.error = errno;
   node_unit.stream = nullptr;
   if (!written || !closed) return DiscoveryResult::node_file_error;
   return result;
@@ -61,7 +66,7 @@ DiscoveryResult discover_nodes(RunState& state, const Console& console) {
 
 void read_node_list(RunState& state, std::size_t count) {
   FileUnit& node_unit = state.units[kNodeListUnit];
-  node_unit.stream = std::fopen(node_unit.name.c_str(), "rb");
+  node_unit.stream = state.units.open(kNodeListUnit, "rb");
   // The list in memory holds the same ids: carry on with it.
   if (node_unit.stream == nullptr) return;
   for (std::size_t i = 0; i < count && i < state.nodes.size(); ++i) {

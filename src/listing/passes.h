@@ -38,8 +38,9 @@ class ResponseRecording;
 // to its end or its run summary, writing the node's response lines. With a
 // recording, the pass is answered from it when it holds the node and the
 // pass would start as the recorded one did; otherwise the listing is
-// scanned, and recorded for the nodes at list positions position onward.
+// scanned, and recorded for the ids of upcoming (the passes to come, this
+// one first) as far as the recording's budget holds them.
 ScanResult scan_responses(RunState& state, const Console& console, ResponseRecording* recording = nullptr,
-                          std::size_t position = 0);
+                          const NodeList& upcoming = {});
 
 }  // namespace vandorak

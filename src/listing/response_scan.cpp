@@ -138,13 +138,13 @@ ScanResult replay_responses(RunState& state, const Console& console, const Respo
 }  // namespace
 
 ScanResult scan_responses(RunState& state, const Console& console, ResponseRecording* recording,
-                          std::size_t position) {
+                          const NodeList& upcoming) {
   if (recording != nullptr && recording->can_replay(state.node_of_interest, state.window, state.tokens)) {
     return replay_responses(state, console, *recording);
   }
   Pass pass{state, console, recording, {}, {}};
   if (recording != nullptr) {
-    recording->start(state.nodes, position, state.window, state.tokens);
+    recording->start(upcoming, 0, state.window, state.tokens);
     pass.wanted = recording->wanted();
   }
   pass.wanted.insert(state.node_of_interest);

@@ -1,6 +1,7 @@
 #include "output/response_files.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 #include "output/number_format.h"
@@ -42,7 +43,7 @@ int open_response_files(FileUnitTable& units, std::int32_t node_id, const Consol
   }
   std::fprintf(console.out, "\n");
   for (int unit : kResponseUnits) {
-    units[unit].stream = std::fopen(units[unit].name.c_str(), "w");
+    units[unit].stream = units.open(unit, "w");
     if (units[unit].stream == nullptr) return unit;
   }
   return 0;
@@ -70,8 +71,12 @@ int write_response_magnitudes(FileUnitTable& units, ResponseKind kind, float fre
   const std::size_t prefix = prefix_response_line(static_cast<double>(frequency), line);
   for (int k = 0; k < kUnitsPerKind; ++k) {
     const std::size_t length = finish_response_line(values[static_cast<std::size_t>(k)], prefix, line);
-    if (std::fwrite(line, 1, length, units[first + k].stream) != length) return first + k;
+    if (std::fwrite(line, 1, length, units[first + k].stream) != length) {
+      units[first + k].error = errno;
+      return first + k;
+    }
   }
+  if (units.observer != nullptr) units.observer->response_line(kind, frequency, values.data());
   return 0;
 }
 
@@ -80,7 +85,10 @@ int close_response_files(FileUnitTable& units, const Console& console) {
   for (int unit : kResponseUnits) {
     std::fprintf(console.out, "\n    %s ", units[unit].name.c_str());
     if (units[unit].stream == nullptr) continue;
-    if (std::fclose(units[unit].stream) != 0 && failed == 0) failed = unit;
+    if (std::fclose(units[unit].stream) != 0 && failed == 0) {
+      units[unit].error = errno;
+      failed = unit;
+    }
     units[unit].stream = nullptr;
   }
   return failed;
