@@ -179,6 +179,14 @@ void node_pass_loop(RunState& state, const Console& console, const RunOptions& o
   ListingStream& listing = state.listing;
   listing.rewind();
   const std::size_t count = state.nodes.size();
+  // Ids asked for must be nodes of the list.
+  for (const std::int32_t id : options.only_nodes) {
+    if (std::find(state.nodes.begin(), state.nodes.end(), id) == state.nodes.end()) {
+      report("node " + std::to_string(id) + " is not in the node list of " +
+             quoted(state.units.units[kListingUnit].name));
+      throw RunStopped{2};
+    }
+  }
   // The passes to make: every position of the list, or those whose id was
   // asked for.
   std::vector<std::size_t> positions;

@@ -22,6 +22,7 @@ struct RunOptions {
   // working directory.
   std::string output_directory;
   // Passes only for the nodes of the list with these ids; empty for all.
+  // An id not in the list stops the run with status 2 before any pass.
   std::vector<std::int32_t> only_nodes;
   // Sees the natural frequencies and every node's written lines.
   RunObserver* observer = nullptr;
@@ -33,7 +34,8 @@ struct RunOptions {
 
 // Runs the whole dialogue on the given console streams and returns the
 // exit status: 0 after the closing message, 1 when the run stopped (its
-// message printed, the key waited for). The reason of a stop also goes to
+// message printed, the key waited for), 2 for an id of only_nodes that is
+// not in the list. The reason of a stop also goes to
 // standard error in one line.
 int run_dialogue(std::FILE* in, const Console& console, const RunOptions& options = {});
 
