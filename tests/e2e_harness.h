@@ -74,6 +74,7 @@ class TempDir {
 struct RunResult {
   int status = -1;
   std::string out;                            // standard output, credit lines removed
+  std::string err;                            // standard error
   std::map<std::string, std::string> files;   // regular files the run left in its directory
   std::set<std::string> entries;              // every name in that directory, of any kind
 };
@@ -96,7 +97,8 @@ inline std::string without_credit_lines(const std::string& out) {
 
 // Runs the program in DIR/work with input as its standard input; the
 // harness's own files stay in DIR, out of the run's file list.
-inline RunResult run_in_directory(std::string_view input, const Prepare& prepare, const char* binary = VANDORAK_BINARY) {
+inline RunResult run_in_directory(std::string_view input, const Prepare& prepare, const char* binary = VANDORAK_BINARY,
+                                  const std::string& arguments = "") {
   TempDir dir;
   const fs::path work = dir.path() / "work";
   fs::create_directory(work);
@@ -104,17 +106,28 @@ inline RunResult run_in_directory(std::string_view input, const Prepare& prepare
   write_file(dir.path() / "stdin.txt", input);
 
   const std::string d = dir.path().string();
-  const std::string command = "cd '" + work.string() + "' && '" + binary + "' < '" + d +
+  const std::string command = "cd '" + work.string() + "' && '" + binary + "' " + arguments + " < '" + d +
                               "/stdin.txt' > '" + d + "/stdout.txt' 2> '" + d + "/stderr.txt'";
   const int raw = std::system(command.c_str());
 
   RunResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   result.out = without_credit_lines(read_file(dir.path() / "stdout.txt"));
+  result.err = read_file(dir.path() / "stderr.txt");
   for (const fs::directory_entry& entry : fs::directory_iterator(work)) {
     const std::string name = entry.path().filename().string();
     result.entries.insert(name);
-    if (entry.is_symlink() || !entry.is_regular_file()) continue;
+    if (entry.is_symlink()) continue;
+    if (entry.is_directory()) {
+      // One level down, for runs that write into a directory of their own.
+      for (const fs::directory_entry& inner : fs::directory_iterator(entry.path())) {
+        if (inner.is_regular_file() && !inner.is_symlink()) {
+          result.files[name + "/" + inner.path().filename().string()] = read_file(inner.path());
+        }
+      }
+      continue;
+    }
+    if (!entry.is_regular_file()) continue;
     result.files[name] = read_file(entry.path());
   }
   return result;
