@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -78,6 +79,20 @@ TEST(FormatExponent3, MatchesPrintfOnRandomDoublesAndRoundingEdges) {
     std::memcpy(&value, &bits, sizeof value);  // every exponent and NaN payload
     values.push_back(value);
     values.push_back(std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
+  }
+  // Exact ties: integers and binary fractions with seven digits ending in 5.
+  for (double tie : {1234565.0, 1234575.0, 9999995.0, 1000005.0, 2500005.0, 0.1234565 * 0 + 1.5,
+                     12345.65 * 0 + 1234.5625, 99999.95 * 0 + 9999.9375, 1.0000005e6}) {
+    values.insert(values.end(), {tie, -tie, tie * 1024, tie / 1024, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300)});
+  }
+  for (long i = 1000000; i < 10000000; i += 7919) values.push_back(static_cast<double>(i * 10 + 5) / 10.0);
+  // Values as listings print them, divided by 386, and their squares.
+  for (int i = 0; i < 200000; ++i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6E", std::ldexp(static_cast<double>(random() >> 11), -53) *
+                                                 std::pow(10.0, static_cast<int>(random() % 30) - 15));
+    const double read = std::strtod(text, nullptr);
+    values.insert(values.end(), {read, read / 386.0, (read / 386.0) * (read / 386.0), read * read});
   }
   // Values whose sixth digit is a tie or just either side of one.
   for (double base : {1.000005, 9.999995, 2.500005, 1.234565, 7.7200050000000001}) {

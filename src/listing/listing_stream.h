@@ -10,7 +10,7 @@ namespace vandorak {
 
 class ListingStream {
  public:
-  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
+  static constexpr std::size_t kDefaultBufferSize = std::size_t{256} << 10;
 
   explicit ListingStream(std::size_t buffer_size = kDefaultBufferSize);
   // Reads from an already open stream, which the caller keeps owning.

@@ -47,9 +47,10 @@ struct RecordedPair {
 
 class ResponseRecording {
  public:
-  // 8 MiB: it holds a 100-node, 2,000-block listing in two groups, keeping
-  // a run's peak memory near 12 MB. A group beyond it costs one more scan.
-  static constexpr std::size_t kDefaultBudget = std::size_t{8} << 20;
+  // 10.5 MiB: it holds a 100-node listing of 1,000 frequencies with both
+  // kinds of block (200,000 pairs) in one group, and keeps a run's peak
+  // memory under 16 MB. Each group beyond the first costs one more scan.
+  static constexpr std::size_t kDefaultBudget = std::size_t{21} << 19;
 
   explicit ResponseRecording(std::size_t budget = kDefaultBudget);
 
@@ -94,7 +95,7 @@ class ResponseRecording {
   std::size_t bytes_held() const;
 
  private:
-  static constexpr std::size_t kPairsPerChunk = 128;
+  static constexpr std::size_t kPairsPerChunk = 64;
   struct Chunk {
     std::array<std::uint32_t, kPairsPerChunk> tags;  // block index << 4 | converted
     std::array<std::array<double, 6>, kPairsPerChunk> magnitudes;

@@ -1,6 +1,10 @@
 #include "output/number_format.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -11,15 +15,88 @@ namespace {
 constexpr std::size_t kFieldWidth = 12;
 constexpr std::size_t kExponentDigits = 3;
 
-// Writes the number at out, right-aligned in the field; returns its length.
-// to_chars with a precision gives exactly what printf's "%.5e" gives in the
-// C locale ("1.00000e+01", "inf", "-nan"); the exponent then gets its third
-// digit.
+// Powers of ten from 1e-340 to 1e340 as the nearest doubles (0 and
+// infinity outside the range of double).
+class PowersOfTen {
+ public:
+  PowersOfTen() {
+    for (int k = -kRange; k <= kRange; ++k) {
+      char text[16];
+      std::snprintf(text, sizeof text, "1e%d", k);
+      powers_[static_cast<std::size_t>(k + kRange)] = std::strtod(text, nullptr);
+    }
+  }
+  double operator()(int k) const { return powers_[static_cast<std::size_t>(k + kRange)]; }
+  static constexpr int kRange = 340;
+
+ private:
+  double powers_[2 * kRange + 1];
+};
+
+// "%.5e" of value into plain, as printf gives it in the C locale
+// ("1.00000e+01", "inf", "-nan"). Returns its length.
+//
+// A normal number is scaled to six digits before the point in double
+// precision: the scaling is off by a few units in the last place, far less
+// than the distance to a rounding decision unless the digits after the
+// sixth are within 1e-7 of a half. Those, and everything that is not a
+// normal number, go to to_chars with a precision, which is defined to
+// match printf exactly.
+std::size_t put_exponent_form(double value, char* plain, std::size_t size) {
+  static const PowersOfTen power;
+  const double magnitude = std::fabs(value);
+  if (std::isnormal(value)) {
+    int binary_exponent = 0;
+    std::frexp(magnitude, &binary_exponent);
+    // floor(log10(magnitude)), or one less.
+    int exponent = static_cast<int>(std::floor((binary_exponent - 1) * 0.30102999566398120));
+    auto scaled_by = [&](int e) {
+      const int k = 5 - e;
+      return k > 300 ? magnitude * power(300) * power(k - 300) : magnitude * power(k);
+    };
+    double scaled = scaled_by(exponent);
+    if (scaled >= 1e6) {
+      ++exponent;
+      scaled = scaled_by(exponent);
+    } else if (scaled < 1e5) {
+      --exponent;
+      scaled = scaled_by(exponent);
+    }
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (scaled >= 1e5 && scaled < 1e6 && std::fabs(fraction - 0.5) > 1e-7) {
+      auto digits = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1u : 0u);
+      if (digits == 1000000u) {
+        digits = 100000u;
+        ++exponent;
+      }
+      std::size_t n = 0;
+      if (value < 0) plain[n++] = '-';
+      char six[6];
+      for (int i = 5; i >= 0; --i) {
+        six[i] = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+      }
+      plain[n++] = six[0];
+      plain[n++] = '.';
+      for (int i = 1; i < 6; ++i) plain[n++] = six[i];
+      plain[n++] = 'e';
+      plain[n++] = exponent < 0 ? '-' : '+';
+      const int shown = exponent < 0 ? -exponent : exponent;
+      if (shown < 10) plain[n++] = '0';
+      const std::to_chars_result written = std::to_chars(plain + n, plain + size, shown);
+      return static_cast<std::size_t>(written.ptr - plain);
+    }
+  }
+  const std::to_chars_result exact = std::to_chars(plain, plain + size, value, std::chars_format::scientific, 5);
+  return exact.ec == std::errc{} ? static_cast<std::size_t>(exact.ptr - plain) : 0;
+}
+
+// Writes the number at out, right-aligned in the field, the exponent
+// widened to three digits; returns its length.
 std::size_t put_exponent3(double value, char* out) {
   char plain[kNumberTextSize];
-  const std::to_chars_result result =
-      std::to_chars(plain, plain + sizeof plain, value, std::chars_format::scientific, 5);
-  const std::size_t length = result.ec == std::errc{} ? static_cast<std::size_t>(result.ptr - plain) : 0;
+  const std::size_t length = put_exponent_form(value, plain, sizeof plain);
 
   char widened[kNumberTextSize];
   std::size_t widened_length = length;
