@@ -204,9 +204,17 @@ class NumberText {
 
 // Skips white space before a field; false at end of input.
 bool skip_space(ListingStream& in) {
+  constexpr std::uint64_t kEightSpaces = 0x2020202020202020ull;
   for (;;) {
     const char* p = in.cursor();
     const char* const end = in.limit();
+    // Listings pad their columns with runs of blanks: take them eight at a time.
+    while (end - p >= 8) {
+      std::uint64_t eight;
+      std::memcpy(&eight, p, sizeof eight);
+      if (eight != kEightSpaces) break;
+      p += 8;
+    }
     while (p != end && is_space(static_cast<unsigned char>(*p))) ++p;
     in.advance_to(p);
     if (p != end) return true;
@@ -371,7 +379,57 @@ Field scan_double_field_slowly(ListingStream& in, NumberText& text) {
 // Converts a decimal field's text. from_chars rounds exactly as strtod
 // does; out-of-range values (which from_chars does not store) and the
 // sign it does not take go through strtod.
+// Exact powers of ten, for the fast conversion.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common listing number (at most 15 significant digits, a small
+// exponent) converted with one correctly rounded multiplication or
+// division of two exact doubles, which is the correctly rounded value.
+// False when the number is not of that kind.
+bool convert_short_decimal(const char* p, const char* end, double& value) {
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int scale = 0;
+  for (; p != end && is_digit(static_cast<unsigned char>(*p)); ++p) {
+    if (digits > 0 || *p != '0') {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+      ++digits;
+    }
+  }
+  if (p != end && *p == '.') {
+    for (++p; p != end && is_digit(static_cast<unsigned char>(*p)); ++p) {
+      if (digits > 0 || *p != '0') {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        ++digits;
+      }
+      --scale;
+    }
+  }
+  if (digits > 15) return false;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool exponent_negative = false;
+    if (p != end && (*p == '+' || *p == '-')) exponent_negative = *p++ == '-';
+    int exponent = 0;
+    for (; p != end; ++p) {
+      if (exponent > 1000) return false;
+      exponent = exponent * 10 + (*p - '0');
+    }
+    scale += exponent_negative ? -exponent : exponent;
+  }
+  if (scale < -22 || scale > 22) return false;
+  double result = static_cast<double>(mantissa);
+  result = scale < 0 ? result / kExactPowers[-scale] : result * kExactPowers[scale];
+  value = negative ? -result : result;
+  return true;
+}
+
 double convert_decimal(const char* begin, const char* end, NumberText& text) {
+  double fast = 0.0;
+  if (convert_short_decimal(begin, end, fast)) return fast;
   const char* first = begin;
   if (*first == '+') ++first;
   double value = 0.0;
@@ -398,21 +456,20 @@ Field scan_double_field(ListingStream& in, NumberText& text, double* value) {
     if (first == '0' && (q + 1 == end || to_lower(static_cast<unsigned char>(q[1])) == 'x')) plain = false;
   }
   if (plain) {
-    bool got_digit = false;
-    bool got_dot = false;
-    bool got_exponent = false;
-    for (; q != end; ++q) {
-      const int c = static_cast<unsigned char>(*q);
-      if (is_digit(c)) {
-        got_digit = true;
-      } else if (got_exponent && (q[-1] == 'e' || q[-1] == 'E') && (c == '-' || c == '+')) {
-      } else if (got_digit && !got_exponent && to_lower(c) == 'e') {
-        got_exponent = got_dot = true;
-      } else if (!got_dot && c == '.') {
-        got_dot = true;
-      } else {
-        break;
-      }
+    // [digits][.][digits], then an exponent only after a digit:
+    // e[sign][digits]. Exactly what the character-at-a-time scan accepts.
+    const char* digits = q;
+    while (q != end && is_digit(static_cast<unsigned char>(*q))) ++q;
+    bool got_digit = q != digits;
+    if (q != end && *q == '.') {
+      digits = ++q;
+      while (q != end && is_digit(static_cast<unsigned char>(*q))) ++q;
+      got_digit = got_digit || q != digits;
+    }
+    if (got_digit && q != end && (*q == 'e' || *q == 'E')) {
+      ++q;
+      if (q != end && (*q == '+' || *q == '-')) ++q;
+      while (q != end && is_digit(static_cast<unsigned char>(*q))) ++q;
     }
     if (q != end) {
       in.advance_to(q);
