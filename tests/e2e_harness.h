@@ -23,7 +23,11 @@
 #include <string_view>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace vandorak::e2e {
+
+using vandorak::testing::TempDir;
 
 namespace fs = std::filesystem;
 
@@ -42,34 +46,6 @@ inline void write_file(const fs::path& path, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
-
-// A fresh directory that is removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    static std::atomic<int> counter{0};
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "vandorak_e2e_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
-    if (info != nullptr) name += std::string("_") + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    path_ = fs::temp_directory_path() / name;
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 struct RunResult {
   int status = -1;

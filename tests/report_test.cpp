@@ -18,6 +18,8 @@
 #include "report/peaks.h"
 #include "report/plots.h"
 
+#include "temp_dir.h"
+
 // Under LeakSanitizer: fontconfig, which cairo reaches through pango for the picture text, keeps its
 // font cache for the life of the process and never frees it.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
@@ -27,27 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under the system temporary directory, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    static int counter = 0;
-    path_ = fs::temp_directory_path() /
-            ("vandorak_report_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using vandorak::testing::TempDir;
 
 std::string bytes_of(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);

@@ -32,6 +32,8 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e_harness.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -45,28 +47,7 @@ constexpr std::string_view kExitPrompt = "\r\n press any key to exit \r\n";
 // ---------------------------------------------------------------------------
 // Harness
 
-// A fresh directory that is removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("vandorak_term_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using vandorak::testing::TempDir;
 
 // A file descriptor closed with its owner.
 class Fd {
@@ -343,16 +324,7 @@ TEST(KeyWait, SignalAtTheWaitEndsTheProgramWithTheTerminalRestored) {
 // has come through, the pass cannot get past writing that file, so the
 // signal surely arrives while the node's files are being written.
 
-std::string eigenvalue_table() {
-  return "   JOB ECHO\n\n"
-         "                    R E A L   E I G E N V A L U E S\n"
-         "\n"
-         "   MODE     EIGENVALUE       RADIANS          CYCLES       GENERALIZED    GENERALIZED\n"
-         "  NUMBER                                                      MASS         STIFFNESS\n"
-         "       1   3.947842E+03   6.283185E+01   1.000000E+01   1.000000E+00   3.947842E+03\n"
-         "       2   1.579137E+04   1.256637E+02   2.000000E+01   1.000000E+00   1.579137E+04\n"
-         "   MAX. ORTHOGONALITY ERROR = 1.1E-13\n\n";
-}
+std::string eigenvalue_table() { return "   JOB ECHO\n\n" + vandorak::e2e::kEigenTable + "\n"; }
 
 // A listing whose only node is id, in `blocks` acceleration blocks.
 std::string one_node_listing(std::int32_t id, int blocks) {
