@@ -205,11 +205,13 @@ TEST(Summary, PeaksOfEveryCurveInAFileAndAfterTheClosingMessage) {
 TEST(RandomVibration, ResponsePsdFilesAndGrmsFromTheWorkmanshipSpectrum) {
   const std::string spectrum = read_file(fs::path(VANDORAK_SOURCE_DIR) / "examples/workmanship.psd");
   ASSERT_FALSE(spectrum.empty());
-  const RunResult run = run_batch("--divide-386 --psd spec.psd --summary -o out small.out", sample(),
+  const RunResult run = run_batch("--divide-386 --psd spec.psd --summary --plot -o out small.out", sample(),
                                   [&](const fs::path& work) { write_file(work / "spec.psd", spectrum); });
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("\n input PSD: 6.06 Grms\n"), std::string::npos);
-  for (const char* name : {"out/101_psd.x", "out/116_psd.z"}) EXPECT_TRUE(run.files.contains(name)) << name;
+  for (const char* name : {"out/101_psd.x", "out/116_psd.z", "out/106_psd.png"}) {
+    EXPECT_TRUE(run.files.contains(name)) << name;
+  }
   const std::string& csv = run.files.at("out/summary.csv");
   EXPECT_NE(csv.find(",grms,three_sigma\n"), std::string::npos);
   // Lines in the response files' form.
